@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kivo needs to build, run and test; quiet when all are present.
+# Extra package names may be given as arguments (the benchmarks add their peers this way).
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev
+  qt6-base-dev libqt6svg6-dev qt6-image-formats-plugins
+  libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
+  xvfb xcompmgr x11-utils imagemagick fonts-wqy-microhei
+  "$@"
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
