@@ -1,0 +1,55 @@
+// The rules by which an MPEG audio stream is found in a file's bytes and followed frame by
+// frame: frame lengths (free format measured), the three-frame check, the Xing header and
+// the resync search. Pure functions over byte spans, shared by the decoder stage and the tools.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "mpeg/decoder_ops.h"
+
+namespace kivo {
+
+using mpeg::FrameHeader;
+using mpeg::kFrameSpanBytes;
+
+// The Xing header of a variable-bitrate stream.
+struct XingInfo {
+    int32_t mpeg1 = 0;       // 1 for MPEG-1
+    int32_t sampleRate = 0;  // Hz (halved for MPEG-2)
+    int32_t flags = 0;
+    int32_t frames = 0;      // when flags bit 0
+    int32_t bytes = 0;       // when flags bit 1
+    int32_t vbrScale = -1;   // when flags bit 3
+    bool hasToc = false;     // flags bit 2
+    std::array<uint8_t, 100> toc{};
+};
+
+// How many bytes the stream search looks at.
+inline constexpr size_t kStreamPeekBytes = 4323;
+inline constexpr int kStreamSearchAttempts = 32;
+
+// The frame length (without padding) of the header at `p`, measuring free-format frames in the
+// `n` bytes from `p` on. 0 or less: not a frame.
+int32_t measureFrameLength(const uint8_t* p, size_t n, const FrameHeader& header);
+
+// Offset of the first sync (0xFF, then a top nibble 0xF or 0xE) at or after `from`, or -1.
+ptrdiff_t findSync(const uint8_t* p, size_t n, size_t from);
+
+// The three-frame check of one search attempt over a peeked window of `n` bytes. On success
+// `header` and `frameLength` describe the third frame.
+bool findThreeFrames(const uint8_t* p, size_t n, FrameHeader* header, int32_t* frameLength);
+
+// The Xing header of the frame at `p` (the first peeked byte), if any.
+std::optional<XingInfo> parseXing(const uint8_t* p, size_t n);
+
+// The Xing seek point, in bytes from the start of the file, for a start percentage 0..100.
+uint32_t xingSeekOffset(const XingInfo& xing, int32_t percent, uint32_t fileSize);
+
+// The resync step over a span s[0..n-1] (n is normally 1441): the first i in 0..n-2 with
+// s[i+1] = 0xFF and a sync nibble in s[i+2]; n-1 when there is none.
+size_t resyncCandidate(const uint8_t* s, size_t n);
+
+}  // namespace kivo
