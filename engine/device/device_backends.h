@@ -1,0 +1,23 @@
+// The backends by name, for the factory and for programs that pick one themselves.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/virtual_device.h"
+#include "device/wav_writer.h"
+#include "device/wave_out_device.h"
+
+namespace kivo::device {
+
+// ALSA playback on the named PCM ("default" is what the desktop routes to).
+std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName);
+
+// Unpaced: every buffer goes into the WAV file as soon as it is queued (and not paused).
+std::unique_ptr<WaveOutDevice> createWavDevice(const std::string& path);
+// The same over a writer that outlives the device, so that successive devices fill one file.
+std::unique_ptr<WaveOutDevice> createWavDevice(std::shared_ptr<WavWriter> writer);
+
+std::unique_ptr<WaveOutDevice> createVirtualDevice(VirtualDeviceOptions options);
+
+}  // namespace kivo::device
