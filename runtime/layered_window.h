@@ -1,0 +1,46 @@
+// A top-level window without system frame whose colour key is see-through once it is made
+// layered: the bare background (painted in the key colour) and every key-coloured pixel of
+// its pictures let the desktop show. It can be dragged by its bare background.
+#pragma once
+
+#include <QColor>
+#include <QPoint>
+#include <QWidget>
+#include <cstdint>
+
+namespace kivo::runtime {
+
+class LayeredWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `colourKey` 0xRRGGBB: the background colour and the colour made see-through.
+    explicit LayeredWindow(uint32_t colourKey, QWidget* owner = nullptr);
+
+    void makeLayered();
+    bool isLayered() const { return layered_; }
+    QColor colourKey() const { return key_; }
+
+    int left() const { return x(); }
+    int top() const { return y(); }
+    void setHeightPx(int height) { resize(width(), height); }
+    void minimise() { showMinimized(); }
+
+    // The layered window that holds `widget`, or null.
+    static const LayeredWindow* of(const QWidget* widget);
+
+signals:
+    // Raised once, after the window is first shown by loadWindow.
+    void created();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    QColor key_;
+    bool layered_ = false;
+    QPoint dragOffset_;
+};
+
+}  // namespace kivo::runtime

@@ -1,0 +1,26 @@
+// A picture: still or animated GIF, or a bitmap.
+#pragma once
+
+#include <QWidget>
+
+#include "picture.h"
+
+namespace kivo::runtime {
+
+class PicBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PicBox(QWidget* parent = nullptr);
+
+    void setPicture(const QByteArray& bytes);
+    const QByteArray& picture() const { return picture_.bytes(); }
+    bool isAnimated() const { return picture_.isAnimated(); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    Picture picture_;
+};
+
+}  // namespace kivo::runtime

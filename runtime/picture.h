@@ -1,0 +1,55 @@
+// Pictures as the controls hold them: the image bytes (GIF, still or animated, or a bitmap)
+// exactly as written, so two pictures can be compared byte for byte. Frames are drawn with
+// the window's colour key see-through once the window is layered.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QMovie;
+class QBuffer;
+class QPainter;
+class QWidget;
+
+namespace kivo::runtime {
+
+// The bytes of a picture file or Qt resource (":/pictures/..."); empty when unreadable.
+QByteArray pictureBytes(const QString& path);
+
+// One picture and, for an animated GIF, its running animation.
+class Picture : public QObject {
+    Q_OBJECT
+public:
+    explicit Picture(QObject* parent = nullptr);
+    ~Picture() override;
+
+    // Empty bytes clear the picture. Animated GIFs start playing at once.
+    void setBytes(const QByteArray& bytes);
+    const QByteArray& bytes() const { return bytes_; }
+    bool isNull() const { return frame_.isNull(); }
+    bool isAnimated() const;
+    QSize size() const { return frame_.size(); }
+    // The current frame; pixels of `key` made see-through when `keyed`.
+    QImage frame(bool keyed, QRgb key) const;
+
+signals:
+    void changed();
+
+private:
+    void takeFrame();
+
+    QByteArray bytes_;
+    std::unique_ptr<QBuffer> buffer_;
+    std::unique_ptr<QMovie> movie_;
+    QImage frame_;
+    mutable QImage keyedFrame_;
+    mutable QRgb keyedWith_ = 0;
+};
+
+// Draws the picture at `at` in `widget`, keyed by the widget's layered window if it has one.
+void drawPicture(QPainter& painter, const QWidget* widget, const Picture& picture, QPoint at);
+
+}  // namespace kivo::runtime
