@@ -1,0 +1,58 @@
+// What the three stages of a pipeline share: a wake semaphore (kicks: work may be possible), a
+// run semaphore (released by run while paused), the paused and stop flags, the owner that
+// receives reports, the output ring the stage owns and the input ring it reads.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "byte_ring.h"
+#include "stage_message.h"
+#include "sync_objects.h"
+
+namespace kivo {
+
+class PipelineStage {
+public:
+    explicit PipelineStage(StageOwner* owner) : owner_(owner) {}
+    // The derived stage has stopped and joined its thread before this runs; the output ring
+    // goes with the stage.
+    virtual ~PipelineStage();
+    PipelineStage(const PipelineStage&) = delete;
+    PipelineStage& operator=(const PipelineStage&) = delete;
+
+    // Sets paused and kicks, so that a waiting thread looks at the flag.
+    virtual void pause();
+    // Clears paused and releases the run semaphore.
+    virtual void run();
+    // Wakes the stage's thread if it waits for work; a kick while it is busy stays counted.
+    virtual void kick();
+    // Empties the output ring, if the stage has one.
+    virtual StageResult resetOutput();
+    void setInputRing(ByteRing* ring);
+    // Reports StageFailed to the owner.
+    void fail();
+    // Waits for a kick; true when the stage is to stop.
+    bool waitForWake();
+
+    bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
+    bool paused() const { return paused_.load(std::memory_order_acquire); }
+
+protected:
+    // Sets stop, clears paused and releases both semaphores so that the thread can end.
+    void requestStop();
+    // Waits on the run semaphore while paused; true when the stage is to stop.
+    bool waitWhilePaused();
+    void post(StageMessagePtr message);
+
+    CountingSemaphore wakeSemaphore_;
+    CountingSemaphore runSemaphore_;
+    Mutex mutex_;  // serialises pause and run with the stage's own use of its links
+    StageOwner* owner_;
+    std::unique_ptr<ByteRing> outputRing_;
+    ByteRing* inputRing_ = nullptr;
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace kivo
