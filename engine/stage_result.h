@@ -10,6 +10,7 @@ enum StageResult : int32_t {
     kOpenFailed = 1,           // file open failed for another cause
     kPastSpill = 2,            // a read reservation would run past the spill area
     kNoSpace = 7,              // no room for a write reservation; or resize below the content
+    kOutOfMemory = 8,          // copying the path ran out of memory
     kAccessDenied = 9,         // file open: access denied
     kInvalidName = 11,         // file open: invalid name
     kNoSuchFile = 12,          // file open: no such file

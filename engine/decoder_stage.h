@@ -1,0 +1,92 @@
+// The middle stage of a pipeline: finds the MPEG audio stream in the source's bytes, reads its
+// Xing header and length, announces the PCM format with a Format marker, seeks to the start
+// percentage, then decodes one frame per decoder call into the PCM ring, resynchronising after
+// damaged data and posting progress percentages, and ends the PCM with an EndOfStream marker.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "marker_ring.h"
+#include "mpeg/decoder_ops.h"
+#include "notify_window.h"
+#include "pipeline_stage.h"
+#include "stream_rules.h"
+#include "worker_thread.h"
+
+namespace kivo {
+
+class SourceStage;
+
+class DecoderStage : public PipelineStage {
+public:
+    static constexpr uint32_t kPcmRingSize = 64512;
+    static constexpr uint32_t kPcmRingTarget = 524288;  // resized to whole blocks below this
+    static constexpr int32_t kFrequencyLimit = 24000;
+
+    DecoderStage(StageOwner* owner, WindowHandle notifyWindow, const mpeg::DecoderOps& ops);
+    ~DecoderStage() override;
+
+    void setSource(SourceStage* source) { source_ = source; }
+    void setOutput(PipelineStage* output) { output_ = output; }
+    // Applied once, before the first frame; later calls have no effect.
+    void setStartPercent(int32_t percent) { startPercent_.store(percent); }
+
+    // Starts the thread (it waits for the first kick) and hands out the PCM ring.
+    StageResult open(ByteRing* input, MarkerRing** pcm);
+
+    // What the stream search found; valid once the Format marker is in the PCM ring.
+    const mpeg::FrameHeader& header() const { return header_; }
+    int32_t frameLength() const { return frameLength_; }
+    int32_t totalFrames() const { return totalFrames_; }
+
+private:
+    // A span of input: straight in the ring, or (at the end of the data, with fewer bytes left
+    // than asked for) a zero-padded copy of what is left, of which `available` bytes are real.
+    struct InputSpan {
+        const uint8_t* data = nullptr;
+        uint32_t available = 0;
+        bool tail = false;
+    };
+
+    static void threadMain(void* stage);
+    void decode();
+    StageResult findStream();
+    StageResult readStreamFacts();
+    StageResult initialiseDecoder();
+    void seekToStart(int32_t percent);
+    StageResult frameLoop();
+    StageResult resync();
+    StageResult readInput(uint32_t n, InputSpan* span);
+    void releaseInput(uint32_t n);
+    bool tailFrameIncomplete(const InputSpan& span) const;
+    void postProgress();
+    void endOfStream();
+
+    const mpeg::DecoderOps ops_;
+    const WindowHandle notifyWindow_;
+    std::atomic<int32_t> startPercent_{0};
+    SourceStage* source_ = nullptr;
+    PipelineStage* output_ = nullptr;
+    MarkerRing* pcmRing_ = nullptr;
+    WorkerThread thread_;
+
+    mpeg::FrameHeader header_{};
+    int32_t frameLength_ = -1;
+    uint32_t blockBytes_ = 0;
+    uint32_t fileSize_ = 0;
+    int32_t totalFrames_ = -1;
+    int32_t framesDone_ = 0;
+    int32_t lastPercent_ = -1;
+    std::optional<XingInfo> xing_;
+    // The last bytes of the data, padded with zeros so that the decoder may look past them.
+    std::array<uint8_t, kStreamPeekBytes + 8> tail_{};
+};
+
+// The decoder new pipelines use: the process's own unless a test or tool installed another.
+const mpeg::DecoderOps& pipelineDecoderOps();
+void setPipelineDecoderOps(const mpeg::DecoderOps* ops);
+
+}  // namespace kivo

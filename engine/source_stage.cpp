@@ -1,0 +1,172 @@
+#include "source_stage.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace kivo {
+
+namespace {
+
+StageResult openErrorOf(int error) {
+    switch (error) {
+        case ENOENT:
+            return kNoSuchFile;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return kAccessDenied;
+        case EINVAL:
+        case ENAMETOOLONG:
+            return kInvalidName;
+        case EMFILE:
+        case ENFILE:
+            return kTooManyOpenFiles;
+        default:
+            return kOpenFailed;
+    }
+}
+
+// The audio ends 128 bytes early when the file ends with an ID3v1 tag.
+int64_t audioSizeOf(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return 0;
+    const int64_t length = std::ftell(file);
+    if (length < 0) return 0;
+    if (length >= 128 && std::fseek(file, -128, SEEK_END) == 0) {
+        char tag[128];
+        if (std::fread(tag, 1, sizeof tag, file) == sizeof tag && std::memcmp(tag, "TAG", 3) == 0) {
+            return length - 128;
+        }
+    }
+    return length;
+}
+
+// Leaves the file at the first byte after an ID3v2.3 tag. Other versions stay right after the
+// tag header, where the stream search steps over the rest; without a tag the audio begins at 0.
+void skipId3v2(std::FILE* file) {
+    std::fseek(file, 0, SEEK_SET);
+    uint8_t header[10];
+    if (std::fread(header, 1, sizeof header, file) < sizeof header) return;
+    if (std::memcmp(header, "ID3", 3) != 0) {
+        std::fseek(file, 0, SEEK_SET);
+        return;
+    }
+    if (header[3] != 3) return;
+    const long size = (long{header[6] & 0x7F} << 21) | (long{header[7] & 0x7F} << 14) |
+                      (long{header[8] & 0x7F} << 7) | long{header[9] & 0x7F};
+    std::fseek(file, size, SEEK_CUR);
+}
+
+}  // namespace
+
+SourceStage::~SourceStage() {
+    requestStop();
+    if (outputRing_) outputRing_->close();  // a reservation wait must not outlive the stage
+    reader_.join();
+    if (file_) std::fclose(file_);
+}
+
+StageResult SourceStage::setPath(const char* path) {
+    try {
+        path_ = path ? path : "";
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+    return kStageOk;
+}
+
+StageResult SourceStage::openFile() {
+    std::error_code error;
+    if (std::filesystem::is_directory(path_, error)) return kAccessDenied;
+    errno = 0;
+    file_ = std::fopen(path_.c_str(), "rb");
+    if (!file_) return openErrorOf(errno);
+    audioSize_ = audioSizeOf(file_);
+    skipId3v2(file_);
+    return kStageOk;
+}
+
+StageResult SourceStage::start(ByteRing** ring) {
+    outputRing_ = std::make_unique<ByteRing>(kRingSize, kRingSpill);
+    StageResult result = openFile();
+    if (result == kStageOk && !reader_.start(&SourceStage::readerMain, this)) {
+        result = kSourceThreadFailed;
+    }
+    if (result != kStageOk) {
+        fail();
+        return result;
+    }
+    *ring = outputRing_.get();
+    return kStageOk;
+}
+
+StageResult SourceStage::size(uint32_t* size) const {
+    *size =
+        static_cast<uint32_t>(std::min<int64_t>(audioSize_, std::numeric_limits<uint32_t>::max()));
+    return kStageOk;
+}
+
+void SourceStage::setConsumer(PipelineStage* consumer) {
+    std::lock_guard lock(consumerMutex_);
+    consumer_ = consumer;
+}
+
+StageResult SourceStage::seek(int64_t offset, int origin, int64_t* position) {
+    std::lock_guard lock(fileMutex_);
+    if (!file_ || !outputRing_) return kSeekFailed;
+    StageResult result = kStageOk;
+    const int answer = std::fseek(file_, static_cast<long>(offset), origin);
+    if (answer != 0) {
+        *position = answer;
+        result = kSeekFailed;
+    } else {
+        *position = std::ftell(file_);
+    }
+    // The ring may hold bytes from before the seek and its end flag; both go.
+    if (outputRing_->reset() == kClosed) return kClosed;
+    kick();
+    return result;
+}
+
+void SourceStage::readerMain(void* stage) {
+    static_cast<SourceStage*>(stage)->readChunks();
+}
+
+void SourceStage::readChunks() {
+    if (waitForWake()) return;
+    ByteRing& ring = *outputRing_;
+    while (!stopRequested()) {
+        if (ring.end()) {
+            waitForWake();  // nothing to read until a seek resets the ring
+            continue;
+        }
+        if (paused()) {
+            waitWhilePaused();
+            continue;
+        }
+        bool full = false;
+        {
+            std::lock_guard lock(fileMutex_);
+            uint8_t* span = nullptr;
+            const StageResult reserved = ring.reserveWrite(kChunkBytes, &span);
+            if (reserved == kClosed) return;
+            if (reserved == kNoSpace) {
+                full = true;
+            } else {
+                // A read error counts as the end of the file.
+                const size_t got = std::fread(span, 1, kChunkBytes, file_);
+                if (ring.commitWrite(static_cast<uint32_t>(got)) != kStageOk) return;
+                if (got < kChunkBytes) ring.setEnd(true);
+            }
+        }
+        if (full) {
+            waitForWake();
+        } else {
+            std::lock_guard lock(consumerMutex_);
+            if (consumer_) consumer_->kick();
+        }
+    }
+}
+
+}  // namespace kivo
