@@ -1,0 +1,40 @@
+#include "combo_box.h"
+
+#include "colour.h"
+
+namespace kivo::runtime {
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    // activated comes only from the user; currentIndexChanged would follow program writes too.
+    connect(this, &QComboBox::activated, this, &ComboBox::selectionChanged);
+}
+
+void ComboBox::setItems(const std::vector<std::string_view>& items) {
+    clear();
+    for (std::string_view item : items) {
+        addItem(QString::fromUtf8(item.data(), qsizetype(item.size())));
+    }
+}
+
+void ComboBox::setCurrent(int index) {
+    setCurrentIndex(index >= 0 && index < count() ? index : -1);
+}
+
+std::string ComboBox::itemTextAt(int index) const {
+    if (index < 0 || index >= count()) return {};
+    return itemText(index).toUtf8().toStdString();
+}
+
+void ComboBox::setPrompt(std::string_view text) {
+    setPlaceholderText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+void ComboBox::setTextColour(uint32_t bgr) {
+    QPalette p = palette();
+    p.setColor(QPalette::Text, colourFromBgr(bgr));
+    p.setColor(QPalette::ButtonText, colourFromBgr(bgr));
+    p.setColor(QPalette::WindowText, colourFromBgr(bgr));
+    setPalette(p);
+}
+
+}  // namespace kivo::runtime

@@ -1,0 +1,52 @@
+#include "layered_window.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "colour.h"
+
+namespace kivo::runtime {
+
+LayeredWindow::LayeredWindow(uint32_t colourKey, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), key_(colourFromRgb(colourKey)) {
+    // The native window must have an alpha channel from the start; until the window is made
+    // layered its background is painted opaque in the key colour.
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void LayeredWindow::makeLayered() {
+    layered_ = true;
+    update();
+    for (QWidget* child : findChildren<QWidget*>()) child->update();
+}
+
+const LayeredWindow* LayeredWindow::of(const QWidget* widget) {
+    return widget ? qobject_cast<const LayeredWindow*>(widget->window()) : nullptr;
+}
+
+void LayeredWindow::paintEvent(QPaintEvent*) {
+    if (layered_) return;  // the bare background is the key: nothing is painted there
+    QPainter painter(this);
+    painter.fillRect(rect(), key_);
+}
+
+void LayeredWindow::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        dragOffset_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
+        e->accept();
+        return;
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void LayeredWindow::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() & Qt::LeftButton) {
+        move(e->globalPosition().toPoint() - dragOffset_);
+        e->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(e);
+}
+
+}  // namespace kivo::runtime

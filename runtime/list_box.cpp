@@ -1,0 +1,190 @@
+#include "list_box.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+
+#include "colour.h"
+
+namespace kivo::runtime {
+
+namespace {
+
+constexpr int kBytesRole = Qt::UserRole + 1;  // the item's exact bytes
+constexpr int kValueRole = Qt::UserRole + 2;
+
+QString shown(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// Counts program writes of the selection so that they do not pass for the user's.
+struct ProgramWrite {
+    int& depth;
+    explicit ProgramWrite(int& d) : depth(d) { ++depth; }
+    ~ProgramWrite() { --depth; }
+};
+
+}  // namespace
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (programWrites_ == 0) emit selectionChanged();
+    });
+}
+
+bool ListBox::sortsBefore(std::string_view a, std::string_view b) {
+    return shown(a).compare(shown(b), Qt::CaseInsensitive) < 0;
+}
+
+int ListBox::addItem(std::string_view text, int value) {
+    ProgramWrite write(programWrites_);
+    int at = count();
+    if (sorted_) {
+        // After the items that sort equal, so equal texts keep the order they came in.
+        int lo = 0, hi = count();
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (sortsBefore(text, itemTextAt(mid))) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        at = lo;
+    }
+    auto* item = new QListWidgetItem(shown(text));
+    item->setData(kBytesRole, QByteArray(text.data(), qsizetype(text.size())));
+    item->setData(kValueRole, value);
+    insertItem(at, item);
+    return at;
+}
+
+bool ListBox::deleteItem(int index) {
+    if (index < 0 || index >= count()) return false;
+    ProgramWrite write(programWrites_);
+    delete takeItem(index);
+    return true;
+}
+
+void ListBox::removeAll() {
+    ProgramWrite write(programWrites_);
+    clear();
+}
+
+std::string ListBox::itemTextAt(int index) const {
+    if (index < 0 || index >= count()) return {};
+    return item(index)->data(kBytesRole).toByteArray().toStdString();
+}
+
+int ListBox::itemValue(int index) const {
+    if (index < 0 || index >= count()) return 0;
+    return item(index)->data(kValueRole).toInt();
+}
+
+int ListBox::current() const {
+    const auto selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.front().row();
+}
+
+void ListBox::setCurrent(int index) {
+    ProgramWrite write(programWrites_);
+    if (index < 0 || count() == 0) {
+        clearSelection();  // the caret stays where it is
+        return;
+    }
+    setCurrentRow(std::min(index, count() - 1), QItemSelectionModel::ClearAndSelect);
+}
+
+int ListBox::caretIndex() const {
+    return std::max(currentRow(), 0);
+}
+
+void ListBox::setTextColour(uint32_t bgr) {
+    QPalette p = palette();
+    p.setColor(QPalette::Text, colourFromBgr(bgr));
+    setPalette(p);
+}
+
+void ListBox::setBackgroundColour(uint32_t bgr) {
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colourFromBgr(bgr));
+    setPalette(p);
+}
+
+void ListBox::mousePressEvent(QMouseEvent* e) {
+    // A right click leaves the selection alone: the pop-up that follows acts on it.
+    if (e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    QListWidget::mousePressEvent(e);
+}
+
+void ListBox::mouseReleaseEvent(QMouseEvent* e) {
+    QListWidget::mouseReleaseEvent(e);
+    if (e->button() == Qt::RightButton) emit rightButtonReleased();
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* e) {
+    QListWidget::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton) emit doubleClicked();
+}
+
+void ListBox::keyPressEvent(QKeyEvent* e) {
+    int code = virtualKeyCode(e->key());
+    if (code != 0) emit keyPressed(code);
+    QListWidget::keyPressEvent(e);
+}
+
+int virtualKeyCode(int qtKey) {
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;  // same codes
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
+    switch (qtKey) {
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Pause:
+            return 19;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace kivo::runtime

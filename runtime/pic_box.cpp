@@ -1,0 +1,20 @@
+#include "pic_box.h"
+
+#include <QPainter>
+
+namespace kivo::runtime {
+
+PicBox::PicBox(QWidget* parent) : QWidget(parent) {
+    connect(&picture_, &Picture::changed, this, qOverload<>(&QWidget::update));
+}
+
+void PicBox::setPicture(const QByteArray& bytes) {
+    picture_.setBytes(bytes);
+}
+
+void PicBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawPicture(painter, this, picture_, QPoint(0, 0));
+}
+
+}  // namespace kivo::runtime

@@ -1,0 +1,107 @@
+#include "popup_menus.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QWidget>
+
+#include "dialog_host.h"
+
+namespace kivo::runtime {
+
+namespace {
+// The checked mark as written by the program; a click must not change it.
+constexpr char kMark[] = "kivoChecked";
+}  // namespace
+
+PopupMenus::PopupMenus(QWidget* window) : QObject(window), window_(window) {}
+
+// The menus are children of the window and go with it.
+PopupMenus::~PopupMenus() = default;
+
+void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::string_view caption,
+                          bool checked, std::string_view shortcut) {
+    QString text = QString::fromUtf8(caption.data(), qsizetype(caption.size()));
+    QString name = QString::fromUtf8(handle.data(), qsizetype(handle.size()));
+    if (menu.empty()) {
+        auto* top = new QMenu(text, window_);
+        top->setObjectName(name);
+        menus_.emplace(std::string(handle), top);
+        return;
+    }
+    auto parent = menus_.find(menu);
+    if (parent == menus_.end()) {
+        // The holder was added as an item: it becomes a sub-menu now.
+        auto asItem = items_.find(menu);
+        if (asItem == items_.end()) return;
+        auto* sub = new QMenu(asItem->second->text(), window_);
+        sub->setObjectName(asItem->second->objectName());
+        asItem->second->setCheckable(false);
+        asItem->second->setMenu(sub);
+        parent = menus_.emplace(std::string(menu), sub).first;
+    }
+    if (handle.empty() && caption.empty()) {
+        parent->second->addSeparator();
+        return;
+    }
+    QAction* action = parent->second->addAction(text);
+    action->setObjectName(name);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    action->setProperty(kMark, checked);
+    if (!shortcut.empty()) {
+        action->setShortcut(
+            QKeySequence(QString::fromUtf8(shortcut.data(), qsizetype(shortcut.size()))));
+        action->setShortcutContext(Qt::WindowShortcut);
+        window_->addAction(action);  // a hidden menu listens for no keys itself
+    }
+    connect(action, &QAction::triggered, this, [this, action, name] {
+        if (action->menu()) return;
+        action->setChecked(action->property(kMark).toBool());
+        // The click runs as an event of its own, after the handler that popped the menu.
+        QMetaObject::invokeMethod(
+            this, [this, name] { emit itemClicked(name); }, Qt::QueuedConnection);
+    });
+    items_.emplace(std::string(handle), action);
+}
+
+QMenu* PopupMenus::menu(std::string_view handle) const {
+    auto it = menus_.find(handle);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+QAction* PopupMenus::item(std::string_view handle) const {
+    return entry(handle);
+}
+
+QAction* PopupMenus::entry(std::string_view handle) const {
+    auto it = items_.find(handle);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+void PopupMenus::popUp(std::string_view menuHandle) {
+    popupMenu(menu(menuHandle));
+}
+
+void PopupMenus::setChecked(std::string_view handle, bool checked) {
+    if (QAction* a = entry(handle)) {
+        a->setProperty(kMark, checked);
+        a->setChecked(checked);
+    }
+}
+
+bool PopupMenus::isChecked(std::string_view handle) const {
+    QAction* a = entry(handle);
+    return a && a->property(kMark).toBool();
+}
+
+void PopupMenus::setVisible(std::string_view handle, bool visible) {
+    if (QAction* a = entry(handle)) a->setVisible(visible);
+}
+
+bool PopupMenus::isVisible(std::string_view handle) const {
+    QAction* a = entry(handle);
+    return a && a->isVisible();
+}
+
+}  // namespace kivo::runtime
