@@ -1,0 +1,363 @@
+"""The thirteen dance pictures of the animation window: Kivo acting out each joke line.
+
+Each dance is a function of the frame phase t in [0, 1) returning the SVG body of one frame;
+DANCES lists (function, frame count, frame delay in 1/100 s) in picture order.
+"""
+
+import math
+
+from kivo import kivo
+from skinlib import (BLUSH, INK, LAVENDER, MINT, MINT_DARK, MINT_LIGHT, PINK, RED, SKY, SKY_DARK,
+                     SNOW, SUNSHINE, TANGERINE, VIOLET, VIOLET_DARK, VIOLET_LIGHT, circle,
+                     ellipse, group, heart, line, note, path, polygon, rect, sparkle, star, text)
+
+W, H = 103, 110
+CJK = "WenQuanYi Micro Hei"
+
+
+def wave(t, phase=0.0):
+    return math.sin(2 * math.pi * (t + phase))
+
+
+def drop(x, y, s=1.0, fill=SKY):
+    return path(f"M{x:.2f},{y - 4 * s:.2f} Q{x + 3.2 * s:.2f},{y + 0.5 * s:.2f} {x:.2f},"
+                f"{y + 2.6 * s:.2f} Q{x - 3.2 * s:.2f},{y + 0.5 * s:.2f} {x:.2f},{y - 4 * s:.2f} Z",
+                fill, INK, 1.1)
+
+
+def puff(x, y, r, fill=LAVENDER):
+    return (circle(x - r * 0.7, y + r * 0.2, r * 0.7, fill, INK, 1.2)
+            + circle(x + r * 0.7, y + r * 0.2, r * 0.75, fill, INK, 1.2)
+            + circle(x, y - r * 0.25, r * 0.85, fill, INK, 1.2)
+            + ellipse(x, y + r * 0.25, r * 1.1, r * 0.5, fill))
+
+
+# 1: life is a dream, a play and a song: half asleep, giggling, singing off-key.
+def dance01(t):
+    s = wave(t)
+    sleepy = t < 0.5
+    mic_hand = (14, 20, -6)
+    mx, my = 51 + 9, 60 + 11
+    mic = (line(51 + 14, 60 + 20, mx, my, INK, 4.2)
+           + line(51 + 14, 60 + 20, mx, my, "#5B5B7A", 2.4)
+           + circle(mx - 1, my - 1.5, 4.4, VIOLET_LIGHT, INK, 1.5)
+           + line(mx - 4, my - 2, mx + 2, my - 0.5, VIOLET_DARK, 0.8)
+           + line(mx - 2.5, my - 5, mx, my + 2, VIOLET_DARK, 0.8))
+    body = kivo(tilt=7 * s, eyes="sleepy" if sleepy else "happy",
+                mouth="wavy" if sleepy else "grin", look=(-1, 0),
+                arms=((-27, -6 - 8 * s, 8), mic_hand), arms_front=(False, True),
+                feet=((-11, 36), (11, 36)), extras_front=mic, sprout_sway=-3 * s)
+    notes = ""
+    # Crooked notes drift up and wobble: the song has lost its key.
+    for i, (x0, col) in enumerate(((12, PINK), (24, SKY), (16, SUNSHINE))):
+        ph = (t + i / 3) % 1
+        y = 60 - 46 * ph
+        x = x0 + 5 * math.sin(2 * math.pi * ph * 2)
+        notes += note(x, y, 1.15, col, i == 1, rot=35 * math.sin(2 * math.pi * (ph + i * 0.2)))
+    if sleepy:
+        zz = text(84, 30 - 6 * (t * 2), "z", 9, VIOLET, extra='font-style="italic"')
+        zz += text(92, 20 - 6 * (t * 2), "Z", 12, VIOLET, extra='font-style="italic"')
+    else:
+        zz = text(84, 26, "哈", 11, PINK, family=CJK) + text(94, 16, "哈", 9, PINK, family=CJK)
+    return notes + body + zz
+
+
+# 2: rocking all the way to the bridge: balancing on a little arched bridge.
+def dance02(t):
+    s = wave(t)
+    def deck(x):
+        return 100 - 26 * (1 - ((x - 51) / 49) ** 2)
+
+    bridge = (path("M2,109 L2,99 Q51,47 101,99 L101,109 L84,109 Q51,80 18,109 Z",
+                   "#C9B8FF", INK, 1.8)
+              + path("M5,96 Q51,45 98,96", None, VIOLET_DARK, 1.2)
+              + "".join(path(f"M{x - 3:.2f},{deck(x - 3) + 3:.2f} L{x + 3:.2f},{deck(x + 3) + 3:.2f}",
+                             None, "#9C87F0", 1.4) for x in (18, 34, 68, 84))
+              + "".join(line(x, deck(x) - 7, x, deck(x) + 1, INK, 1.6) for x in (10, 26, 76, 92))
+              + path("M10,84 Q26,71 26,71 M76,71 Q92,84 92,84", None, INK, 1.6))
+    water = "".join(path(f"M{x0 + 3 * s:.2f},{104 + 2 * (i % 2):.2f} q3,-3 6,0 t6,0", None,
+                         SKY_DARK, 1.8) for i, x0 in enumerate((36, 46, 56)))
+    tilt = 16 * s
+    body = kivo(cy=37, tilt=tilt, eyes=("squeeze", "squeeze") if abs(s) > 0.7 else "wide",
+                mouth="o", arms=((-32, -6 + 6 * s, -3), (32, -6 - 6 * s, 3)),
+                feet=((-7, 36), (7, 36)), sprout_sway=-4 * s)
+    sweat = drop(76 - 4 * s, 22, 1.2) if abs(s) > 0.5 else ""
+    return bridge + water + body + sweat
+
+
+# 3: "don't look back": walking away, seen from behind, waving over the shoulder.
+def dance03(t):
+    s = wave(t)
+    bob = abs(s) * 2
+    step = 5 * s
+    body = kivo(cy=58 - bob, back=True, arms=((-27, 12, 4), (24 + 5 * s, -30, -7)),
+                feet=((-9 - step * 0.2, 36 + max(step, 0) * -0.8), (9 + step * 0.2, 36 + min(step, 0) * 0.8)),
+                tilt=3 * s, sprout_sway=2 * s)
+    hearts = ""
+    for i in range(3):
+        ph = (t + i / 3) % 1
+        hearts += heart(82 + 8 * math.sin(2 * math.pi * (ph + i * 0.3)), 50 - 42 * ph,
+                        2.6 + 2.2 * ph, PINK if i != 1 else "#FF9CC2")
+    return body + hearts
+
+
+def glove(x, y, r=7.0):
+    return (circle(x, y, r, RED, INK, 1.8) + ellipse(x - r * 0.35, y - r * 0.35, r * 0.35,
+                                                     r * 0.22, "#FF9AA3")
+            + rect(x - r * 0.7, y + r * 0.55, r * 1.4, r * 0.5, 1, SNOW, INK, 1.2))
+
+
+# 4: "you'll die very rhythmically": boxing to the beat.
+def dance04(t):
+    k = int(t * 6)
+    left = k % 2 == 0
+    hit = k % 3 == 1
+    lx, ly = (-13, 18) if left else (-27, 10)
+    rx, ry = (27, 10) if left else (13, 18)
+    gloves = glove(51 + lx, 60 + ly, 8.5 if left else 6.5) + glove(51 + rx, 60 + ry,
+                                                                6.5 if left else 8.5)
+    arms_front = (left, not left)
+    body = kivo(tilt=-4 if left else 4, eyes="angry", mouth="shout" if hit else "frown",
+                angry=False, arms=((lx, ly, 6), (rx, ry, -6)), hands=("none", "none"),
+                arms_front=arms_front, feet=((-12, 36), (12, 36)),
+                extras_front=gloves)
+    burst = ""
+    if hit:
+        bx = 22 if left else 81
+        burst = star(bx, 90, 9, 4, 8, 0, SUNSHINE, INK, 1.3)
+    beat = note(16 if not left else 80, 18 + 4 * (k % 2), 1.0, MINT)
+    return body + burst + beat
+
+
+# 5: a head full of water, sloshing as it shakes.
+def dance05(t):
+    k = int(t * 6)
+    s = (-1, 1, -1, 1, 0, 0)[k]
+    tilt = 13 * s
+    slosh = 5 * s
+    clip_body = ("M51,36 C65.3,36 72,51.6 72,66 C72,78 63.2,84 51,84 C38.8,84 30,78 30,66 "
+                 "C30,51.6 36.7,36 51,36 Z")
+    water = (f'<clipPath id="w5"><path d="{clip_body}"/></clipPath>'
+             f'<g clip-path="url(#w5)">'
+             + path(f"M26,{68 - slosh:.2f} Q38,{62 - slosh * 1.5:.2f} 51,68 Q64,{74 + slosh * 1.5:.2f}"
+                    f" 76,{68 + slosh:.2f} L76,90 L26,90 Z", "#7FD6FF", SKY_DARK, 1.2)
+             + circle(44 - slosh, 76, 1.6, SNOW) + circle(58 - slosh, 80, 1.2, SNOW)
+             + "</g>")
+    body = kivo(tilt=tilt, eyes="squeeze", mouth="o", blush=False,
+                arms=((-30, 4 - 6 * s, 6), (30, 4 + 6 * s, -6)), extras_front=water,
+                sprout_sway=-5 * s)
+    drops = ""
+    if s != 0:
+        for i in range(3):
+            side = -s
+            drops += drop(51 + side * (30 + 7 * i), 30 + 10 * i - 4 * (k % 2), 1.5 - 0.2 * i)
+    label = text(51 + 32 * s if s else 51, 16, "咣当", 11, SKY_DARK, family=CJK) if s else ""
+    return body + drops + label
+
+
+# 6: wailing for applause, clapping alone.
+def dance06(t):
+    k = int(t * 6)
+    together = k % 2 == 0
+    hx = 6 if together else 22
+    body = kivo(eyes="closed", mouth="wail", blush=True,
+                arms=((-hx, 19, -6), (hx, 19, 6)), arms_front=(True, True),
+                feet=((-10, 36), (10, 36)), tilt=2 * (1 if together else -1))
+    tears = ""
+    for side in (-1, 1):
+        x = 51 + 9 * side
+        tears += path(f"M{x:.2f},57 Q{x + 2 * side:.2f},64 {x + 6 * side:.2f},{70 + 2 * (k % 3):.2f}",
+                      None, SKY, 2.8)
+        for j in range(2):
+            ph = (t * 2 + j * 0.5) % 1
+            tears += drop(x + (14 + 4 * ph) * side, 70 + 26 * ph, 0.9)
+    claps = ""
+    if together:
+        for a in (-60, -30, 0, 30, 60):
+            r = math.radians(a - 90)
+            claps += line(51 + 12 * math.cos(r), 74 + 12 * math.sin(r), 51 + 17 * math.cos(r),
+                          74 + 17 * math.sin(r), SUNSHINE, 2.2)
+    sign = (rect(66, 6, 34, 17, 4, SUNSHINE, INK, 1.5)
+            + text(83, 19, "掌声?", 10, INK, family=CJK))
+    return body + claps + tears + sign
+
+
+# 7: ready to marry: kneeling with a sparkling ring.
+def dance07(t):
+    s = wave(t)
+    box = (rect(51 + 18, 60 - 4, 13, 9, 2, RED, INK, 1.5)
+           + path("M69,56 L82,56 L80,49 L71,49 Z", "#FF8A95", INK, 1.4)
+           + circle(75.5, 45, 4, "#BFF6FF", INK, 1.4)
+           + polygon(((73, 44), (75.5, 41.5), (78, 44), (75.5, 47)), SNOW, None))
+    body = kivo(cy=66, tilt=-3, eyes="wide", mouth="smile", look=(1, -1),
+                arms=((-9, 16, -6), (22, 0, 6)), arms_front=(True, True),
+                feet=((-22, 36, -14, 34), (14, 30, 16, 24)), extras_back="", extras_front=box)
+    twinkles = (sparkle(88, 36 - 3 * s, 4.5 + 1.5 * s) + sparkle(66, 30, 3 - 1.2 * s)
+                + sparkle(92, 52, 2.5 + 1.2 * s, SNOW))
+    hearts = heart(24, 26 - 5 * ((t * 2) % 1), 3.5 + 1.5 * ((t * 2) % 1), PINK)
+    knee = ellipse(40, 103, 14, 3.5, "#D9CCFF", INK, 1.3)
+    return knee + body + twinkles + hearts
+
+
+def cabbage(x, y, r=1.0):
+    return (ellipse(x, y, 10 * r, 14 * r, "#F4FBEA", INK, 1.6)
+            + path(f"M{x - 10 * r:.2f},{y - 2 * r:.2f} Q{x - 12 * r:.2f},{y - 16 * r:.2f} "
+                   f"{x - 2 * r:.2f},{y - 17 * r:.2f} Q{x - 5 * r:.2f},{y - 4 * r:.2f} "
+                   f"{x - 10 * r:.2f},{y - 2 * r:.2f} Z", "#7DDB6A", INK, 1.4)
+            + path(f"M{x + 10 * r:.2f},{y - 2 * r:.2f} Q{x + 12 * r:.2f},{y - 16 * r:.2f} "
+                   f"{x + 2 * r:.2f},{y - 17 * r:.2f} Q{x + 5 * r:.2f},{y - 4 * r:.2f} "
+                   f"{x + 10 * r:.2f},{y - 2 * r:.2f} Z", "#5CC94A", INK, 1.4)
+            + path(f"M{x:.2f},{y - 16 * r:.2f} Q{x - 6 * r:.2f},{y - 8 * r:.2f} {x:.2f},"
+                   f"{y - 2 * r:.2f} Q{x + 6 * r:.2f},{y - 8 * r:.2f} {x:.2f},{y - 16 * r:.2f} Z",
+                   "#A5EB8F", INK, 1.2)
+            + line(x, y - 2 * r, x, y + 11 * r, "#C7E5B5", 1.4))
+
+
+# 8: "rather sell cabbages, la la la": skipping along with a napa cabbage.
+def dance08(t):
+    s = wave(t)
+    hop = abs(wave(t * 2 / 2)) * 7
+    body = kivo(cy=58 - hop, tilt=-6 * s, eyes="happy", mouth="open",
+                arms=((-12, 22, -8), (13, 23, 8)), arms_front=(True, True),
+                feet=((-12, 34 - 4 * max(s, 0)), (12, 34 - 4 * max(-s, 0))),
+                extras_front=cabbage(51, 62 + 24 - hop, 1.05))
+    las = ""
+    for i in range(2):
+        ph = (t + i * 0.5) % 1
+        x = 16 + 70 * i + 4 * math.sin(2 * math.pi * ph)
+        las += note(x, 44 - 30 * ph, 0.9, MINT if i else PINK)
+        las += text(x + (10 if i == 0 else -12), 52 - 30 * ph, "la", 9, VIOLET)
+    return las + body
+
+
+def pencil(x1, y1, x2, y2):
+    ang = math.degrees(math.atan2(y2 - y1, x2 - x1))
+    length = math.hypot(x2 - x1, y2 - y1)
+    shape = (rect(0, -4.5, length - 10, 9, 1, SUNSHINE, INK, 1.5)
+             + rect(-6, -4.5, 7, 9, 2, PINK, INK, 1.5)
+             + rect(0, -4.5, 3, 9, 0, "#B9B4C9", INK, 1.0)
+             + polygon(((length - 10, -4.5), (length, 0), (length - 10, 4.5)), "#F5D2A8", INK, 1.3)
+             + polygon(((length - 3.5, -1.6), (length, 0), (length - 3.5, 1.6)), INK)
+             + line(6, 0, length - 13, 0, "#E8B923", 1.0)
+             + text(length / 2 - 2, 3.3, "2B", 8, INK))
+    return f'<g transform="translate({x1:.2f},{y1:.2f}) rotate({ang:.2f})">{shape}</g>'
+
+
+# 9: drawing a life with a 2B pencil: a horror-movie portrait appears.
+def dance09(t):
+    k = int(t * 8)
+    paper = (polygon(((4, 78), (44, 72), (48, 106), (8, 109)), SNOW, INK, 1.5)
+             + line(10, 105, 44, 101, "#D0C8EE", 0.8))
+    strokes = [
+        ellipse(26, 90, 11, 12, None, INK, 1.4),
+        line(20, 85, 24, 87, INK, 1.3) + line(24, 85, 20, 87, INK, 1.3),
+        circle(31, 86, 2.2, None, INK, 1.3),
+        path("M20,95 Q26,92 32,96", None, INK, 1.3),
+        path("M15,80 L13,74 M20,78 L20,72 M26,78 L28,72 M33,80 L36,75", None, INK, 1.2),
+        path("M22,99 L24,103 M27,99 L26,104 M31,99 L32,102", None, RED, 1.0),
+    ]
+    drawn = "".join(strokes[:min(k, len(strokes))])
+    tips = [(28, 79), (22, 86), (31, 86), (26, 95), (24, 77), (27, 101), (26, 90), (26, 90)]
+    tx, ty = tips[k]
+    wob = 1.5 * math.sin(k * 2.1)
+    bx, by = tx + 34 + wob, ty - 16
+    body = kivo(cx=68, cy=56, tilt=-6, eyes="open", mouth="smirk" if k < 6 else "grin",
+                look=(-1, 0.8), arms=((bx - 68 - 2, by - 56 + 3, -4), (bx - 68 + 5, by - 56 - 2, 6)),
+                arms_front=(True, True), feet=((-9, 36), (11, 36)))
+    pen = pencil(bx, by, tx + wob, ty)
+    done = sparkle(44, 70, 4) if k >= 6 else ""
+    return paper + drawn + body + pen + done
+
+
+# 10: "get lost, not even applause": stomping, red in the face, steaming.
+def dance10(t):
+    k = int(t * 6)
+    up_left = k % 2 == 0
+    feet = ((-11, 28), (11, 36)) if up_left else ((-11, 36), (11, 28))
+    body = kivo(eyes="angry", mouth="shout", angry=True,
+                arms=((-22, 20, 8), (22, 20, -8)), hands=("fist", "fist"),
+                feet=feet, tilt=-3 if up_left else 3, look=(0, 0.4))
+    steam = ""
+    for i, side in enumerate((-1, 1)):
+        ph = (t * 2 + i * 0.5) % 1
+        steam += puff(51 + side * (16 + 6 * ph), 26 - 18 * ph, 4 + 4 * ph)
+    vein = (path("M80,36 q3,-1 3,-4 M86,36 q-3,-1 -3,-4 M80,40 q3,1 3,4 M86,40 q-3,1 -3,4",
+                 None, RED, 2.2))
+    dust = ""
+    if k % 2 == 1:
+        dust = puff(33, 100, 3.4, "#D9CCFF")
+    else:
+        dust = puff(69, 100, 3.4, "#D9CCFF")
+    return body + steam + vein + dust
+
+
+def egg(x, y, rot):
+    return group(ellipse(x, y, 6, 7.5, "#FFF3DC", INK, 1.5) + ellipse(x - 2, y - 3, 1.6, 2.2,
+                                                                       SNOW), rot=rot, cx=x,
+                 cy=y + 7)
+
+
+# 11: the diva: "don't stare at me"; and "a swan, while you're still an egg".
+def dance11(t):
+    s = wave(t)
+    k = int(t * 8)
+    wag = 6 * math.sin(2 * math.pi * t * 2)
+    finger_x, finger_y = 51 + 27 + wag, 60 - 26
+    finger = (rect(finger_x - 1.8, finger_y - 10, 3.6, 9, 1.8, SNOW, INK, 1.3))
+    body = kivo(tilt=4 * s, eyes="shades", mouth="smirk", bow=True,
+                arms=((-21, 16, 12), (27 + wag, -26, -6)), feet=((-6, 36), (12, 35)),
+                extras_front=finger, sprout_sway=2 * s)
+    glint = sparkle(40 + (k % 4) * 5, 50, 3.2, SNOW) if k % 4 != 3 else ""
+    boa = "".join(circle(31 + i * 5.5, 78 + 2.5 * math.sin(i + t * 6.28), 3.2, "#FF9CC2", INK, 1.0)
+                  for i in range(8))
+    return body + boa + glint + egg(88, 96, 10 * s) + sparkle(92, 80, 2.5, SUNSHINE)
+
+
+# 12: "I jump, I jump": bouncing with a squash on every landing.
+def dance12(t):
+    k = int(t * 8)
+    heights = (0, 6, 16, 22, 22, 16, 6, 0)
+    squash = (0.86, 1.06, 1.04, 1.0, 1.0, 1.04, 1.06, 0.86)[k]
+    h = heights[k]
+    air = h > 0
+    body = kivo(cy=60 - h, squash=squash, eyes="star" if h > 15 else "happy",
+                mouth="grin", arms=((-24, -26, 6), (24, -26, -6)) if air else ((-29, 8, 4),
+                                                                               (29, 8, -4)),
+                feet=((-6, 37), (6, 37)) if air else ((-12, 36), (12, 36)))
+    extra = ""
+    if air:
+        for dx in (-8, 0, 8):
+            extra += line(51 + dx, 100 - h * 0.6 + 4, 51 + dx, 106 - h * 0.2, VIOLET_LIGHT, 2)
+    else:
+        extra += puff(30, 101, 3.5, "#D9CCFF") + puff(72, 101, 3.5, "#D9CCFF")
+    sh = ellipse(51, 104, 16 - h * 0.3, 3, "#CFC2FF")
+    return sh + extra + body
+
+
+# 13: "oh~ oh~ oh~": seat-dancing in a swivel chair, pumping the arms in turn.
+def dance13(t):
+    k = int(t * 8)
+    left_up = (k // 2) % 2 == 0
+    bob = 3 * math.sin(2 * math.pi * t * 2)
+    chair = (rect(24, 82, 54, 8, 4, VIOLET, INK, 1.6)
+             + line(51, 90, 51, 100, INK, 3.2)
+             + line(38, 104, 64, 104, INK, 3.0)
+             + circle(38, 105, 2.6, VIOLET_DARK, INK, 1.1) + circle(64, 105, 2.6, VIOLET_DARK,
+                                                                    INK, 1.1))
+    back = rect(30, 42, 42, 40, 8, VIOLET_LIGHT, INK, 1.6)
+    up = (-22, -34, 8)
+    down = (-30, 8, 4)
+    arms = (up, (30, 8, -4)) if left_up else (down, (22, -34, -8))
+    body = kivo(cy=50 + max(bob, 0), tilt=6 * math.sin(2 * math.pi * t * 2),
+                eyes="closed" if k % 2 == 0 else "happy", mouth="o" if k % 2 == 0 else "open",
+                arms=arms, feet=((-14, 34), (14, 34)), sprout_sway=-3 * bob)
+    oh = text(88 if left_up else 14, 22, "喔~", 11, PINK, family=CJK)
+    notes = note(90 if not left_up else 12, 48, 0.9, MINT, True)
+    return back + chair + body + oh + notes
+
+
+DANCES = [
+    (dance01, 8, 15), (dance02, 8, 14), (dance03, 8, 14), (dance04, 6, 13), (dance05, 6, 11),
+    (dance06, 6, 14), (dance07, 6, 16), (dance08, 8, 12), (dance09, 8, 22), (dance10, 6, 12),
+    (dance11, 8, 14), (dance12, 8, 8), (dance13, 8, 13),
+]
