@@ -1,0 +1,47 @@
+// Layer III: one stream's frame decoder, from frame bytes to PCM.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "decoder_ops.h"
+#include "layer3_reservoir.h"
+#include "layer3_side_info.h"
+#include "layer3_types.h"
+#include "synthesis.h"
+
+namespace kivo::mpeg {
+
+class Layer3Decoder {
+public:
+    // decoderInit for layer code 1: returns 1 and fills *format when accepted, else 0.
+    int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit,
+                 PcmFormat* format, SynthesisState& synth);
+    // One frame at `frame` with `available` readable bytes. Result as decoderDecodeFrame.
+    uint64_t decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
+                         SynthesisState& synth);
+
+    const BandLayout& bands() const { return bands_; }
+    // The spectral lines of a channel's granule slot: after a granule they hold its overlap.
+    const float* lines(int channel, int slot) const { return spectrum_[channel][slot]; }
+
+private:
+    void decodeGranule(int granule, int slot, int64_t* bitPosition, int16_t* pcm,
+                       SynthesisState& synth);
+    void decodeChannel(int granule, int channel, int slot, int64_t start, BlockInfo* info);
+
+    Layer3StreamInfo stream_{};
+    BandLayout bands_{};
+    int outputChannels_ = 0;
+    int outputBytes_ = 0;
+    int slot_ = 0;  // LSF granule slot of the next frame
+    FrameSideInfo side_{};
+    ScaleFactors scaleFactors_[2][2]{};  // [granule][channel]
+    IntensityLimits intensity_{};
+    int extent_[2][2]{};                                 // NonZeroExtent by [channel][slot]
+    alignas(16) float spectrum_[2][2][kGranuleLines]{};  // [channel][slot]
+    alignas(16) float hybrid_[18][32]{};
+    MainDataReservoir reservoir_;
+};
+
+}  // namespace kivo::mpeg

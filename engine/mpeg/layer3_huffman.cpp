@@ -1,0 +1,135 @@
+#include "layer3_huffman.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "bit_reader.h"
+#include "layer3_types.h"
+
+namespace kivo::mpeg {
+
+namespace {
+
+// |v|^(4/3) for every value the spectrum can code, built once per process.
+const float* powerTable() {
+    static const struct Table {
+        float v[kMaxHuffmanValue + 1];
+        Table() {
+            for (int i = 0; i <= kMaxHuffmanValue; ++i) {
+                v[i] = static_cast<float>(std::cbrt(static_cast<double>(i)) * i);
+            }
+        }
+    } table;
+    return table.v;
+}
+
+// Tolerated overrun of part2_3_length before the channel's granule counts as broken.
+constexpr int kGuardSlackBits = 16;
+
+inline float withSign(float magnitude, uint32_t negative) {
+    return std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) | (negative << 31));
+}
+
+void clearLines(float* xr, int from, int to) {
+    if (to > from) std::memset(xr + from, 0, sizeof(float) * static_cast<size_t>(to - from));
+}
+
+}  // namespace
+
+int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
+                   int64_t endBit, int staleLines, float* xr) {
+    const float* pow43 = powerTable();
+    const int lineLimit = bands.lineLimit;
+    const int64_t guardBit = endBit + kGuardSlackBits;
+    if (g.bigValues > kGranuleLines / 2 || br.position() > endBit) {
+        clearLines(xr, 0, std::max(staleLines, 0));
+        return 0;
+    }
+
+    // Big values, in up to three regions with their own tables.
+    const int bigLines = std::min(2 * g.bigValues, lineLimit);
+    auto regionStart = [&](int band) {
+        return std::min(band <= 22 ? static_cast<int>(bands.longBounds[band]) : kGranuleLines,
+                        bigLines);
+    };
+    const int region1 = regionStart(g.region0Count + 1);
+    const int region2 = std::max(region1, regionStart(g.region0Count + g.region1Count + 2));
+    const int regionEnd[3] = {region1, region2, bigLines};
+
+    int i = 0;
+    for (int r = 0; r < 3; ++r) {
+        const int end = regionEnd[r];
+        if (i >= end) continue;
+        const HuffmanTable& table = kHuffmanTables[g.tableSelect[r] & 31];
+        if (table.kind == 0) {
+            clearLines(xr, i, end);
+            i = end;
+            continue;
+        }
+        const uint16_t* nodes = kHuffmanNodes + table.first;
+        const int peek = table.peek;
+        const int linbits = table.linbits;
+        for (; i < end; i += 2) {
+            br.refill();  // one refill covers the longest pair: 19 code bits, or 17 + 2 x 14
+            uint32_t e = nodes[br.peek(peek)];
+            if (e & 0x8000) {
+                br.skip(peek);
+                for (;;) {
+                    const int w = static_cast<int>((e >> 12) & 7) + 1;
+                    e = nodes[(e & 0xFFF) + br.peek(w)];
+                    if (!(e & 0x8000)) break;
+                    br.skip(w);
+                }
+            }
+            br.skip(static_cast<int>(e >> 8));
+            uint32_t x = (e >> 4) & 15;
+            uint32_t y = e & 15;
+            if (linbits && x == 15) x += br.take(linbits);
+            xr[i] = x ? withSign(pow43[x], br.takeBit()) : 0.0f;
+            if (linbits && y == 15) y += br.take(linbits);
+            xr[i + 1] = y ? withSign(pow43[y], br.takeBit()) : 0.0f;
+            if (br.position() > guardBit) {
+                clearLines(xr, 0, std::max({staleLines, i + 2}));
+                return 0;
+            }
+        }
+    }
+
+    // Count1 quadruples while bits of this channel remain. A quadruple that ends past them
+    // is dropped.
+    const bool tableB = g.count1Table != 0;
+    int extent = bigLines;
+    for (; i < lineLimit; i += 4) {
+        const int64_t remaining = endBit - br.position();
+        if (remaining < (tableB ? 4 : 1)) break;
+        br.refill();
+        uint32_t vwxy;
+        if (tableB) {
+            vwxy = 15 - br.take(4);
+        } else {
+            const uint32_t e = kCount1TableA[br.peek(6)];
+            br.skip(static_cast<int>(e >> 4));
+            vwxy = e & 15;
+        }
+        float q[4];
+        for (int k = 0; k < 4; ++k) {
+            q[k] = (vwxy & (8 >> k)) ? withSign(1.0f, br.takeBit()) : 0.0f;
+        }
+        if (br.position() > endBit) {
+            clearLines(xr, i, i + 4);
+            i += 4;
+            break;
+        }
+        std::memcpy(xr + i, q, sizeof(q));
+        if (vwxy) extent = i + ((vwxy & 3) ? 4 : 2);
+    }
+
+    const int bandEnd = g.blockType == 2 ? bands.shortEnd : bands.longEnd;
+    const int nonZero = std::min({extent, bandEnd, lineLimit});
+    clearLines(xr, nonZero, std::max(i, staleLines));
+    return nonZero;
+}
+
+}  // namespace kivo::mpeg

@@ -1,0 +1,105 @@
+#include "layer3_requantize.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "layer3_band_tables.h"
+
+namespace kivo::mpeg {
+
+namespace {
+
+struct GainTables {
+    // 2^((i - 156) / 4) at global_gain + 6: the standard's 2^((gain - 210) / 4) times 2^15,
+    // so requantised values are already in 16-bit PCM scale.
+    float global[262];
+    // [scalefac_scale][pretab value][scale factor]
+    float scaleFactor[2][4][32];
+    float subblock[8];
+    GainTables() {
+        for (int i = 0; i < 262; ++i) global[i] = static_cast<float>(std::exp2((i - 156) / 4.0));
+        for (int s = 0; s < 2; ++s) {
+            for (int p = 0; p < 4; ++p) {
+                for (int f = 0; f < 32; ++f) {
+                    scaleFactor[s][p][f] = static_cast<float>(std::exp2(-0.5 * (1 + s) * (f + p)));
+                }
+            }
+        }
+        for (int i = 0; i < 8; ++i) subblock[i] = static_cast<float>(std::exp2(-2.0 * i));
+    }
+};
+
+const GainTables& gains() {
+    static const GainTables tables;
+    return tables;
+}
+
+}  // namespace
+
+int requantize(float* xr, int nonZeroExtent, const GranuleChannelInfo& g, const ScaleFactors& sf,
+               const BandLayout& bands, BlockInfo* info) {
+    const GainTables& t = gains();
+    const bool hasShort = g.blockType == 2;
+    const bool mixed = hasShort && g.mixedBlock;
+    const int longBands = hasShort ? (mixed ? bands.mixedLongBands : 0) : 22;
+    const float global = t.global[g.globalGain + 6];
+    const int scale = g.scalefacScale & 1;
+
+    info->hasShort = hasShort;
+    info->firstShortBand = hasShort ? (mixed ? 3 : 0) : 12;
+    info->longBands = longBands;
+    info->lastNonZeroBand = -1;
+    info->nonZeroEnd = 0;
+    for (int w = 0; w < 3; ++w) info->lastNonZeroShort[w] = info->firstShortBand - 1;
+
+    int band = 0;
+    for (; band < longBands; ++band) {
+        const int start = bands.longBounds[band];
+        if (start >= nonZeroExtent) break;
+        const int end = bands.longBounds[band + 1];
+        const int pretab = g.preflag && band < 22 ? kPretab[band] : 0;
+        const float factor = global * t.scaleFactor[scale][pretab][sf.longBand[band] & 31];
+        bool nonZero = false;
+        for (int i = start; i < end; ++i) {
+            nonZero |= xr[i] != 0.0f;
+            xr[i] *= factor;
+        }
+        if (nonZero) {
+            info->lastNonZeroBand = band;
+            info->nonZeroEnd = end;
+        }
+    }
+    if (!hasShort) return nonZeroExtent;
+
+    // Short bands arrive window by window; line j of window w goes to 3j + w of the band.
+    float factor[3];
+    float scratch[3 * 192];
+    int line = 3 * bands.shortBounds[info->firstShortBand];
+    int lastAny = info->firstShortBand - 1;
+    for (band = info->firstShortBand; band < 13 && line < nonZeroExtent; ++band) {
+        const int width = bands.shortBounds[band + 1] - bands.shortBounds[band];
+        for (int w = 0; w < 3; ++w) {
+            factor[w] = global * t.subblock[g.subblockGain[w] & 7] *
+                        t.scaleFactor[scale][0][sf.shortBand[w][band] & 31];
+        }
+        for (int w = 0; w < 3; ++w) {
+            const float* in = xr + line + w * width;
+            bool nonZero = false;
+            for (int j = 0; j < width; ++j) {
+                nonZero |= in[j] != 0.0f;
+                scratch[3 * j + w] = in[j] * factor[w];
+            }
+            if (nonZero) {
+                info->lastNonZeroShort[w] = band;
+                lastAny = band;
+            }
+        }
+        std::memcpy(xr + line, scratch, sizeof(float) * 3 * static_cast<size_t>(width));
+        line += 3 * width;
+        if (lastAny == band) info->nonZeroEnd = line;
+    }
+    if (lastAny >= info->firstShortBand) info->lastNonZeroBand = lastAny;
+    return line > nonZeroExtent ? line : nonZeroExtent;
+}
+
+}  // namespace kivo::mpeg
