@@ -23,24 +23,34 @@ namespace {
 
 constexpr int kStride = SynthesisState::kSlotStride;
 
+template <typename T>
+inline T transformCoefficient(int i);
+template <>
+inline float transformCoefficient<float>(int i) {
+    return kTransformCoefficients[i];
+}
+
 // out[k] = sum in[i] cos((2i + 1) k pi / 2N): split into the sums and the scaled differences
 // of mirrored inputs, transform both halves, then recombine (odd outputs are the sum of two
-// neighbouring odd-half results).
-template <int N>
-inline void cosineTransform(const float* in, float* out) {
+// neighbouring odd-half results). T is float, or four slots side by side.
+template <int N, typename T>
+[[gnu::always_inline]] inline void cosineTransform(const T* in, T* out) {
     if constexpr (N == 1) {
         out[0] = in[0];
     } else {
         constexpr int H = N / 2;
-        const float* c = kTransformCoefficients + (32 - N);
-        float even[H], odd[H], e[H], o[H];
+        constexpr int c = 32 - N;  // this split's coefficients
+        T even[H], odd[H], e[H], o[H];
+#pragma GCC unroll 16
         for (int i = 0; i < H; ++i) {
             even[i] = in[i] + in[N - 1 - i];
-            odd[i] = (in[i] - in[N - 1 - i]) * c[i];
+            odd[i] = (in[i] - in[N - 1 - i]) * transformCoefficient<T>(c + i);
         }
         cosineTransform<H>(even, e);
         cosineTransform<H>(odd, o);
+#pragma GCC unroll 16
         for (int k = 0; k < H; ++k) out[2 * k] = e[k];
+#pragma GCC unroll 16
         for (int k = 0; k < H - 1; ++k) out[2 * k + 1] = o[k] + o[k + 1];
         out[N - 1] = o[H - 1];
     }
@@ -85,23 +95,102 @@ constexpr WindowLanes makeWindowLanes() {
 
 constexpr WindowLanes kLanes = makeWindowLanes();
 
-// Transforms one slot of 32 subband samples into the ring's next slot; returns its counter.
-inline uint32_t pushSlot(SynthesisState::Ring& r, const float* subbands) {
-    float x[32];
-    cosineTransform<32>(subbands, x);
-    const uint32_t n = ++r.slot;
-    float* dst = r.values + (n & 15) * kStride;
-    if (n & 1) {
-        dst[0] = x[0];
-        for (int i = 1; i < 32; ++i) dst[i] = x[32 - i];
-    } else {
-        for (int i = 0; i < 32; ++i) dst[i] = x[i];
-    }
-    dst[32] = x[0];
-    return n;
+#if defined(__SSE2__)
+
+// Four time slots side by side, one per lane: the transform runs on four slots at once.
+struct Lanes4 {
+    __m128 v;
+};
+inline Lanes4 operator+(Lanes4 a, Lanes4 b) {
+    return {_mm_add_ps(a.v, b.v)};
+}
+inline Lanes4 operator-(Lanes4 a, Lanes4 b) {
+    return {_mm_sub_ps(a.v, b.v)};
+}
+inline Lanes4 operator*(Lanes4 a, Lanes4 b) {
+    return {_mm_mul_ps(a.v, b.v)};
 }
 
-#if defined(__SSE2__)
+struct BroadcastCoefficients {
+    alignas(16) float c[31][4];
+};
+constexpr BroadcastCoefficients makeBroadcastCoefficients() {
+    BroadcastCoefficients b{};
+    for (int i = 0; i < 31; ++i) {
+        for (int l = 0; l < 4; ++l) b.c[i][l] = kTransformCoefficients[i];
+    }
+    return b;
+}
+constexpr BroadcastCoefficients kBroadcast = makeBroadcastCoefficients();
+
+template <>
+inline Lanes4 transformCoefficient<Lanes4>(int i) {
+    return {_mm_load_ps(kBroadcast.c[i])};
+}
+
+// Ring entry of the slot t slots older than the one at ring position p.
+struct SlotOffsets {
+    int32_t at[16][16];
+};
+constexpr SlotOffsets makeSlotOffsets() {
+    SlotOffsets o{};
+    for (int p = 0; p < 16; ++p) {
+        for (int t = 0; t < 16; ++t) o.at[p][t] = ((p - t) & 15) * kStride;
+    }
+    return o;
+}
+constexpr SlotOffsets kSlotOffsets = makeSlotOffsets();
+
+inline void transpose(__m128& a, __m128& b, __m128& c, __m128& d) {
+    _MM_TRANSPOSE4_PS(a, b, c, d);
+}
+
+// Transposes the transformed batch back to one slot per row, each laid out as its ring slot
+// will hold it; MirrorFirst tells whether the batch's first slot has an odd counter.
+template <bool MirrorFirst>
+inline void stageBatch(const Lanes4 (&x)[32], float (*staged)[kStride]) {
+    for (int k = 0; k < 32; k += 4) {
+        __m128 s[4] = {x[k].v, x[k + 1].v, x[k + 2].v, x[k + 3].v};
+        transpose(s[0], s[1], s[2], s[3]);
+        for (int r = 0; r < 4; ++r) {
+            if (((r & 1) != 0) != MirrorFirst) {
+                // X[k..k+3] backwards into entries 29-k..32-k.
+                _mm_storeu_ps(staged[r] + 29 - k,
+                              _mm_shuffle_ps(s[r], s[r], _MM_SHUFFLE(0, 1, 2, 3)));
+            } else {
+                _mm_store_ps(staged[r] + k, s[r]);
+            }
+        }
+    }
+    for (int r = 0; r < 4; ++r) {
+        if (((r & 1) != 0) != MirrorFirst) {
+            staged[r][0] = staged[r][32];
+        } else {
+            staged[r][32] = staged[r][0];
+        }
+    }
+}
+
+// Transforms up to four slots of one channel; the batch's first slot gets counter `first`.
+inline void transformBatch(const Lanes4 (&subbands)[32], uint32_t first, float (*staged)[kStride]) {
+    Lanes4 x[32];
+    cosineTransform<32>(subbands, x);
+    if (first & 1) {
+        stageBatch<true>(x, staged);
+    } else {
+        stageBatch<false>(x, staged);
+    }
+}
+
+// Rows `rows[r] + offset .. + 3` for r = 0..3, one lane per row.
+inline void gather4(const float* const (&rows)[4], int offset, __m128& a, __m128& b, __m128& c,
+                    __m128& d) {
+    a = _mm_loadu_ps(rows[0] + offset);
+    b = _mm_loadu_ps(rows[1] + offset);
+    c = _mm_loadu_ps(rows[2] + offset);
+    d = _mm_loadu_ps(rows[3] + offset);
+    transpose(a, b, c, d);
+}
 
 // 32 PCM samples as four vectors of eight.
 struct Pcm32 {
@@ -129,7 +218,7 @@ inline Pcm32 windowSlot(const SynthesisState::Ring& r, uint32_t n) {
     __m128 b0 = a0, b1 = a0, b2 = a0, b3 = a0;
 #pragma GCC unroll 16
     for (int t = 0; t < 16; ++t) {
-        const float* s = r.values + ((n - t) & 15) * kStride;
+        const float* s = r.values + kSlotOffsets.at[n & 15][t];
         const float* ca = kLanes.lower[P][t];
         const float* cb = kLanes.upper[P][t];
         a0 = _mm_add_ps(a0, _mm_mul_ps(_mm_loadu_ps(s + kLowerAt + 0), _mm_load_ps(ca + 0)));
@@ -156,8 +245,11 @@ inline Pcm32 windowSlot(const SynthesisState::Ring& r, uint32_t n) {
     return out;
 }
 
-inline Pcm32 synthesizeSlot(SynthesisState::Ring& r, const float* subbands) {
-    const uint32_t n = pushSlot(r, subbands);
+// Moves a staged slot into the ring and windows it.
+inline Pcm32 windowStaged(SynthesisState::Ring& r, const float* staged) {
+    const uint32_t n = ++r.slot;
+    float* dst = r.values + (n & 15) * kStride;
+    for (int i = 0; i < kStride; i += 4) _mm_store_ps(dst + i, _mm_load_ps(staged + i));
     return n & 1 ? windowSlot<1>(r, n) : windowSlot<0>(r, n);
 }
 
@@ -188,7 +280,80 @@ inline void storeChannel(const Pcm32& p, int16_t* pcm, int channel) {
     }
 }
 
+// One channel: `slots` rows of 32 subband samples, `stride` floats apart, in batches of four
+// (a short last batch repeats its last row in the unused lanes).
+template <typename Store>
+inline void synthesizeChannel(SynthesisState::Ring& r, const float* rows, int stride, int slots,
+                              Store store) {
+    for (int i = 0; i < slots; i += 4) {
+        const int count = slots - i < 4 ? slots - i : 4;
+        const float* const row[4] = {rows + stride * i, rows + stride * (i + (count > 1)),
+                                     rows + stride * (i + (count > 2 ? 2 : count - 1)),
+                                     rows + stride * (i + (count > 3 ? 3 : count - 1))};
+        Lanes4 in[32];
+        for (int k = 0; k < 32; k += 4)
+            gather4(row, k, in[k].v, in[k + 1].v, in[k + 2].v, in[k + 3].v);
+        alignas(16) float staged[4][kStride];
+        transformBatch(in, r.slot + 1, staged);
+        for (int j = 0; j < count; ++j) store(i + j, windowStaged(r, staged[j]));
+    }
+}
+
+}  // namespace
+
+void synthesizeLayer3Mono(SynthesisState& s, const float hybrid[18][32], int16_t* pcm) {
+    synthesizeChannel(s.ring[0], hybrid[0], 32, 18,
+                      [pcm](int i, const Pcm32& p) { storeMono(p, pcm + 32 * i); });
+}
+
+void synthesizeLayer3Stereo(SynthesisState& s, const float hybrid[18][32], int16_t* pcm,
+                            int channel) {
+    channel &= 1;
+    synthesizeChannel(s.ring[channel], hybrid[0], 32, 18, [pcm, channel](int i, const Pcm32& p) {
+        storeChannel(p, pcm + 64 * i, channel);
+    });
+}
+
+void synthesizeLayer2Single(SynthesisState& s, const float* block, int16_t* pcm, int slots) {
+    synthesizeChannel(s.ring[0], block, 64, slots,
+                      [pcm](int i, const Pcm32& p) { storeMono(p, pcm + 32 * i); });
+}
+
+void synthesizeLayer2Stereo(SynthesisState& s, const float* block, int16_t* pcm, int slots) {
+    // Both channels of four slots at once: each 4x4 transpose of two subband pairs yields
+    // left and right of two subbands.
+    for (int i = 0; i < slots; i += 4) {
+        const int count = slots - i < 4 ? slots - i : 4;
+        const float* const row[4] = {block + 64 * i, block + 64 * (i + (count > 1)),
+                                     block + 64 * (i + (count > 2 ? 2 : count - 1)),
+                                     block + 64 * (i + (count > 3 ? 3 : count - 1))};
+        Lanes4 left[32], right[32];
+        for (int sb = 0; sb < 32; sb += 2) {
+            gather4(row, 2 * sb, left[sb].v, right[sb].v, left[sb + 1].v, right[sb + 1].v);
+        }
+        alignas(16) float stagedLeft[4][kStride], stagedRight[4][kStride];
+        transformBatch(left, s.ring[0].slot + 1, stagedLeft);
+        transformBatch(right, s.ring[1].slot + 1, stagedRight);
+        for (int j = 0; j < count; ++j) {
+            const Pcm32 l = windowStaged(s.ring[0], stagedLeft[j]);
+            const Pcm32 r = windowStaged(s.ring[1], stagedRight[j]);
+            storeInterleaved(l, r, pcm + 64 * (i + j));
+        }
+    }
+}
+
 #else  // plain C++
+
+// Where slot n keeps its 33 values: natural order for even n, mirrored for odd n.
+inline void storeSlot(const float* x, uint32_t n, float* dst) {
+    if (n & 1) {
+        dst[0] = x[0];
+        for (int i = 1; i < 32; ++i) dst[i] = x[32 - i];
+    } else {
+        for (int i = 0; i < 32; ++i) dst[i] = x[i];
+    }
+    dst[32] = x[0];
+}
 
 struct Pcm32 {
     int16_t v[32];
@@ -201,7 +366,10 @@ inline int16_t toPcm(float sum) {
 }
 
 inline Pcm32 synthesizeSlot(SynthesisState::Ring& r, const float* subbands) {
-    const uint32_t n = pushSlot(r, subbands);
+    float x[32];
+    cosineTransform<32>(subbands, x);
+    const uint32_t n = ++r.slot;
+    storeSlot(x, n, r.values + (n & 15) * kStride);
     const int P = n & 1;
     const int lowerAt = P == 0 ? 16 : 1;
     const int upperAt = P == 0 ? 17 : 0;
@@ -221,44 +389,28 @@ inline Pcm32 synthesizeSlot(SynthesisState::Ring& r, const float* subbands) {
     return out;
 }
 
-inline void storeMono(const Pcm32& p, int16_t* pcm) {
-    std::memcpy(pcm, p.v, sizeof p.v);
-}
-
-inline void storeInterleaved(const Pcm32& left, const Pcm32& right, int16_t* pcm) {
-    for (int i = 0; i < 32; ++i) {
-        pcm[2 * i] = left.v[i];
-        pcm[2 * i + 1] = right.v[i];
-    }
-}
-
-inline void storeChannel(const Pcm32& p, int16_t* pcm, int channel) {
-    for (int i = 0; i < 32; ++i) pcm[2 * i + channel] = p.v[i];
-}
-
-#endif
-
 }  // namespace
 
-void SynthesisState::clear() {
-    std::memset(static_cast<void*>(this), 0, sizeof *this);
-}
-
 void synthesizeLayer3Mono(SynthesisState& s, const float hybrid[18][32], int16_t* pcm) {
-    for (int i = 0; i < 18; ++i) storeMono(synthesizeSlot(s.ring[0], hybrid[i]), pcm + 32 * i);
+    for (int i = 0; i < 18; ++i) {
+        const Pcm32 p = synthesizeSlot(s.ring[0], hybrid[i]);
+        std::memcpy(pcm + 32 * i, p.v, sizeof p.v);
+    }
 }
 
 void synthesizeLayer3Stereo(SynthesisState& s, const float hybrid[18][32], int16_t* pcm,
                             int channel) {
     channel &= 1;
     for (int i = 0; i < 18; ++i) {
-        storeChannel(synthesizeSlot(s.ring[channel], hybrid[i]), pcm + 64 * i, channel);
+        const Pcm32 p = synthesizeSlot(s.ring[channel], hybrid[i]);
+        for (int j = 0; j < 32; ++j) pcm[64 * i + 2 * j + channel] = p.v[j];
     }
 }
 
 void synthesizeLayer2Single(SynthesisState& s, const float* block, int16_t* pcm, int slots) {
     for (int i = 0; i < slots; ++i) {
-        storeMono(synthesizeSlot(s.ring[0], block + 64 * i), pcm + 32 * i);
+        const Pcm32 p = synthesizeSlot(s.ring[0], block + 64 * i);
+        std::memcpy(pcm + 32 * i, p.v, sizeof p.v);
     }
 }
 
@@ -271,8 +423,17 @@ void synthesizeLayer2Stereo(SynthesisState& s, const float* block, int16_t* pcm,
         }
         const Pcm32 l = synthesizeSlot(s.ring[0], left);
         const Pcm32 r = synthesizeSlot(s.ring[1], right);
-        storeInterleaved(l, r, pcm + 64 * i);
+        for (int j = 0; j < 32; ++j) {
+            pcm[64 * i + 2 * j] = l.v[j];
+            pcm[64 * i + 2 * j + 1] = r.v[j];
+        }
     }
+}
+
+#endif
+
+void SynthesisState::clear() {
+    std::memset(static_cast<void*>(this), 0, sizeof *this);
 }
 
 }  // namespace kivo::mpeg

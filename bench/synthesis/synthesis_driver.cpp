@@ -1,0 +1,34 @@
+// Fixed work for instruction counts: synthesises SECONDS of 44.1 kHz stereo audio through the
+// Layer III per-channel path and the Layer II stereo path. Divide callgrind's total by
+// 2 * SECONDS for instructions per second of audio per path.
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "mpeg/synthesis.h"
+#include "synthesis_input.h"
+
+int main(int argc, char** argv) {
+    using namespace kivo::mpeg;
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+    const auto input = kivo::bench::subbandNoise(64 * 36, 8000.0f);
+    std::vector<int16_t> pcm(2304);
+    SynthesisState s;
+    s.clear();
+    long checksum = 0;
+    const int granules = seconds * 44100 / 576;
+    const auto* hybrid = reinterpret_cast<const float(*)[32]>(input.data());
+    for (int g = 0; g < granules; ++g) {
+        synthesizeLayer3Stereo(s, hybrid, pcm.data(), 0);
+        synthesizeLayer3Stereo(s, hybrid + 18, pcm.data(), 1);
+        checksum += pcm[g % 1152];
+    }
+    s.clear();
+    const int frames = seconds * 44100 / 1152;
+    for (int f = 0; f < frames; ++f) {
+        synthesizeLayer2Stereo(s, input.data(), pcm.data(), 36);
+        checksum += pcm[f % 2304];
+    }
+    std::printf("%d granules, %d frames, checksum %ld\n", granules, frames, checksum);
+    return 0;
+}
