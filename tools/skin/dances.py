@@ -15,6 +15,11 @@ W, H = 103, 110
 CJK = "WenQuanYi Micro Hei"
 
 
+def shout(x, y, s, size, fill):
+    """A spoken word beside Kivo: bold, with a pale halo so it reads on any desktop."""
+    return text(x, y, s, size, fill, family=CJK, stroke=LAVENDER, sw=3.2)
+
+
 def wave(t, phase=0.0):
     return math.sin(2 * math.pi * (t + phase))
 
@@ -51,14 +56,14 @@ def dance01(t):
     # Crooked notes drift up and wobble: the song has lost its key.
     for i, (x0, col) in enumerate(((12, PINK), (24, SKY), (16, SUNSHINE))):
         ph = (t + i / 3) % 1
-        y = 60 - 46 * ph
+        y = 64 - 40 * ph
         x = x0 + 5 * math.sin(2 * math.pi * ph * 2)
         notes += note(x, y, 1.15, col, i == 1, rot=35 * math.sin(2 * math.pi * (ph + i * 0.2)))
     if sleepy:
         zz = text(84, 30 - 6 * (t * 2), "z", 9, VIOLET, extra='font-style="italic"')
         zz += text(92, 20 - 6 * (t * 2), "Z", 12, VIOLET, extra='font-style="italic"')
     else:
-        zz = text(84, 26, "哈", 11, PINK, family=CJK) + text(94, 16, "哈", 9, PINK, family=CJK)
+        zz = shout(82, 28, "哈", 13, PINK) + shout(94, 16, "哈", 11, PINK)
     return notes + body + zz
 
 
@@ -98,7 +103,8 @@ def dance03(t):
         ph = (t + i / 3) % 1
         hearts += heart(82 + 8 * math.sin(2 * math.pi * (ph + i * 0.3)), 50 - 42 * ph,
                         2.6 + 2.2 * ph, PINK if i != 1 else "#FF9CC2")
-    return body + hearts
+    bye = shout(82, 106, "拜拜~", 12, VIOLET_DARK) if t < 0.75 else ""
+    return body + hearts + bye
 
 
 def glove(x, y, r=7.0):
@@ -151,7 +157,7 @@ def dance05(t):
         for i in range(3):
             side = -s
             drops += drop(51 + side * (30 + 7 * i), 30 + 10 * i - 4 * (k % 2), 1.5 - 0.2 * i)
-    label = text(51 + 32 * s if s else 51, 16, "咣当", 11, SKY_DARK, family=CJK) if s else ""
+    label = shout(51 + 30 * s, 20, "咣当", 13, SKY_DARK) if s else ""
     return body + drops + label
 
 
@@ -185,18 +191,22 @@ def dance06(t):
 # 7: ready to marry: kneeling with a sparkling ring.
 def dance07(t):
     s = wave(t)
-    box = (rect(51 + 18, 60 - 4, 13, 9, 2, RED, INK, 1.5)
-           + path("M69,56 L82,56 L80,49 L71,49 Z", "#FF8A95", INK, 1.4)
-           + circle(75.5, 45, 4, "#BFF6FF", INK, 1.4)
-           + polygon(((73, 44), (75.5, 41.5), (78, 44), (75.5, 47)), SNOW, None))
-    body = kivo(cy=66, tilt=-3, eyes="wide", mouth="smile", look=(1, -1),
-                arms=((-9, 16, -6), (22, 0, 6)), arms_front=(True, True),
-                feet=((-22, 36, -14, 34), (14, 30, 16, 24)), extras_back="", extras_front=box)
-    twinkles = (sparkle(88, 36 - 3 * s, 4.5 + 1.5 * s) + sparkle(66, 30, 3 - 1.2 * s)
-                + sparkle(92, 52, 2.5 + 1.2 * s, SNOW))
-    hearts = heart(24, 26 - 5 * ((t * 2) % 1), 3.5 + 1.5 * ((t * 2) % 1), PINK)
-    knee = ellipse(40, 103, 14, 3.5, "#D9CCFF", INK, 1.3)
-    return knee + body + twinkles + hearts
+    bx, by = 82, 66  # the open ring box, held out at arm's length
+    box = (path(f"M{bx - 9},{by - 6} L{bx + 9},{by - 6} L{bx + 7},{by - 15} L{bx - 7},{by - 15} Z",
+                "#FF8A95", INK, 1.4)
+           + rect(bx - 10, by - 6, 20, 11, 2.5, RED, INK, 1.6)
+           + ellipse(bx, by - 3.5, 6, 2, "#B3123A")
+           + circle(bx, by - 9, 5, None, INK, 3.6) + circle(bx, by - 9, 5, None, "#F2B705", 2.0)
+           + polygon(((bx - 3.5, by - 15), (bx, by - 19), (bx + 3.5, by - 15), (bx, by - 11.5)),
+                     "#BFF6FF", INK, 1.2))
+    body = kivo(cx=46, cy=62, tilt=-4, eyes="wide", mouth="smile", look=(1, -1),
+                arms=((-6, 16, -6), (bx - 46 - 8, by - 62 + 1, 6)), arms_front=(True, True),
+                feet=((-24, 41, -9, 41), (20, 41, 19, 28)))
+    twinkles = (sparkle(bx + 9, by - 24 - 2 * s, 4 + 1.5 * s) + sparkle(bx - 12, by - 26, 2.8 - s)
+                + sparkle(bx + 12, by - 8, 2.2 + s, SNOW))
+    hearts = heart(20, 28 - 6 * ((t * 2) % 1), 3.5 + 1.5 * ((t * 2) % 1), PINK)
+    floor = ellipse(44, 104.5, 30, 3.5, "#D9CCFF", INK, 1.3)
+    return floor + body + box + twinkles + hearts
 
 
 def cabbage(x, y, r=1.0):
@@ -216,17 +226,17 @@ def cabbage(x, y, r=1.0):
 # 8: "rather sell cabbages, la la la": skipping along with a napa cabbage.
 def dance08(t):
     s = wave(t)
-    hop = abs(wave(t * 2 / 2)) * 7
+    hop = abs(wave(t)) * 9
     body = kivo(cy=58 - hop, tilt=-6 * s, eyes="happy", mouth="open",
                 arms=((-12, 22, -8), (13, 23, 8)), arms_front=(True, True),
                 feet=((-12, 34 - 4 * max(s, 0)), (12, 34 - 4 * max(-s, 0))),
-                extras_front=cabbage(51, 62 + 24 - hop, 1.05))
+                extras_front=cabbage(51, 62 + 29 - hop, 0.95))
     las = ""
     for i in range(2):
         ph = (t + i * 0.5) % 1
         x = 16 + 70 * i + 4 * math.sin(2 * math.pi * ph)
-        las += note(x, 44 - 30 * ph, 0.9, MINT if i else PINK)
-        las += text(x + (10 if i == 0 else -12), 52 - 30 * ph, "la", 9, VIOLET)
+        las += note(x, 48 - 30 * ph, 1.0, MINT if i else PINK)
+        las += shout(x + (4 if i == 0 else -2), 62 - 30 * ph, "啦", 13, VIOLET_DARK)
     return las + body
 
 
@@ -281,8 +291,10 @@ def dance10(t):
     for i, side in enumerate((-1, 1)):
         ph = (t * 2 + i * 0.5) % 1
         steam += puff(51 + side * (16 + 6 * ph), 26 - 18 * ph, 4 + 4 * ph)
-    vein = (path("M80,36 q3,-1 3,-4 M86,36 q-3,-1 -3,-4 M80,40 q3,1 3,4 M86,40 q-3,1 -3,4",
-                 None, RED, 2.2))
+    vein = (path("M78,34 q5,-1 5,-6 M88,34 q-5,-1 -5,-6 M78,38 q5,1 5,6 M88,38 q-5,1 -5,6",
+                 None, INK, 4.2)
+            + path("M78,34 q5,-1 5,-6 M88,34 q-5,-1 -5,-6 M78,38 q5,1 5,6 M88,38 q-5,1 -5,6",
+                   None, RED, 2.2))
     dust = ""
     if k % 2 == 1:
         dust = puff(33, 100, 3.4, "#D9CCFF")
@@ -351,7 +363,7 @@ def dance13(t):
     body = kivo(cy=50 + max(bob, 0), tilt=6 * math.sin(2 * math.pi * t * 2),
                 eyes="closed" if k % 2 == 0 else "happy", mouth="o" if k % 2 == 0 else "open",
                 arms=arms, feet=((-14, 34), (14, 34)), sprout_sway=-3 * bob)
-    oh = text(88 if left_up else 14, 22, "喔~", 11, PINK, family=CJK)
+    oh = shout(86 if left_up else 16, 24, "喔~", 13, PINK)
     notes = note(90 if not left_up else 12, 48, 0.9, MINT, True)
     return back + chair + body + oh + notes
 
