@@ -3,11 +3,13 @@
 // done only once ALSA's delay shows that its last frame has been played.
 //
 // Positions are counted in frames since the device was opened: `written` frames have been
-// given to ALSA, `played` of them have left the speaker, and the oldest queued buffer starts at
-// `base`. When the PCM cannot pause in place, pausing drops what ALSA holds and moves the
-// write cursor back to the played position, so the resumed sound neither skips nor repeats.
-// A device that fails while playing goes on silently against the clock, so that the caller
-// still sees its buffers come back at the pace of the sound.
+// given to ALSA, `played` of them have left the speaker, and each buffer handed over whole
+// has the position of its end. When the queue runs dry, silence is written behind the last
+// buffer: sound servers hold back a short tail until more follows, and the silence pushes it
+// out. When the PCM cannot pause in place, pausing drops what ALSA holds and moves the write
+// cursor back to the played position, so the resumed sound neither skips nor repeats. A device
+// that fails while playing goes on silently against the clock, so that the caller still sees
+// its buffers come back at the pace of the sound.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <vector>
 
 #include "device/device_backends.h"
@@ -26,9 +29,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kBufferMicros = 500000;  // what ALSA holds at most
-constexpr unsigned kPeriodMicros = 100000;  // how often the thread wakes while feeding
-// A stream that has not started yet is started after this long without new buffers.
-constexpr auto kStartGrace = std::chrono::milliseconds(20);
+constexpr unsigned kPeriodMicros = 100000;
+// How much room ALSA must have before the thread wakes to feed it: small, because sound
+// servers grant room in small steps.
+constexpr unsigned kFeedMicros = 25000;
+// How long the queue may stay empty before a stream that has not started is started anyway,
+// and before silence is written behind the last buffer.
+constexpr auto kIdleGrace = std::chrono::milliseconds(20);
 
 snd_pcm_format_t alsaFormat(int bits) {
     switch (bits) {
@@ -47,7 +54,8 @@ snd_pcm_format_t alsaFormat(int bits) {
 
 class AlsaDevice : public QueuedDevice {
 public:
-    explicit AlsaDevice(std::string name) : name_(std::move(name)) {}
+    AlsaDevice(std::string name, bool pauseInPlace)
+        : name_(std::move(name)), pauseInPlace_(pauseInPlace) {}
     ~AlsaDevice() override { shutdown(); }
 
 private:
@@ -69,23 +77,28 @@ private:
     void rewind(std::unique_lock<std::mutex>& lock);
     void recover(int error);
     void fail();
+    // Writes silence behind the last buffer once the queue has stayed empty for a moment.
+    void pad();
     int waitTimeoutMs();
 
     std::string name_;
+    bool pauseInPlace_;
     snd_pcm_t* pcm_ = nullptr;
     int wakeFd_ = -1;
     std::vector<pollfd> fds_;  // ALSA's descriptors, then the wake descriptor
     bool canPause_ = false;
     uint32_t frameBytes_ = 1;
     unsigned rate_ = 44100;
+    uint64_t bufferFrames_ = 0;
 
     // Owned by the device thread.
     uint64_t written_ = 0;
     uint64_t played_ = 0;
-    uint64_t base_ = 0;         // position of the oldest queued buffer's first frame
-    size_t writeIndex_ = 0;     // queue index of the buffer being handed to ALSA
-    uint32_t writeOffset_ = 0;  // bytes of it already handed over
+    std::deque<uint64_t> ends_;  // end positions of the oldest buffers, those handed over whole
+    size_t writeIndex_ = 0;      // queue index of the buffer being handed over (= ends_.size())
+    uint32_t writeOffset_ = 0;   // bytes of it already handed over
     bool hwPaused_ = false;
+    uint64_t padded_ = 0;  // frames of silence behind the last buffer handed over
     bool broken_ = false;  // ALSA failed: play silently against the clock
     double silentPlayed_ = 0;
     Clock::time_point silentTick_;
@@ -105,9 +118,11 @@ bool AlsaDevice::openBackend(const WaveFormat& format) {
     }
     frameBytes_ = static_cast<uint32_t>(format.blockAlign());
     rate_ = static_cast<unsigned>(format.sampleRate);
-    written_ = played_ = base_ = 0;
+    written_ = played_ = 0;
+    ends_.clear();
     writeIndex_ = writeOffset_ = 0;
     hwPaused_ = broken_ = false;
+    padded_ = 0;
     silentPlayed_ = 0;
     return true;
 }
@@ -128,15 +143,19 @@ bool AlsaDevice::configure(const WaveFormat& format) {
         snd_pcm_hw_params(pcm_, hw) < 0) {
         return false;
     }
-    canPause_ = snd_pcm_hw_params_can_pause(hw) == 1;
+    canPause_ = pauseInPlace_ && snd_pcm_hw_params_can_pause(hw) == 1;
     snd_pcm_uframes_t bufferFrames = 0, periodFrames = 0;
     snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames);
     snd_pcm_hw_params_get_period_size(hw, &periodFrames, &dir);
+    bufferFrames_ = bufferFrames;
 
     snd_pcm_sw_params_t* sw;
     snd_pcm_sw_params_alloca(&sw);
     if (snd_pcm_sw_params_current(pcm_, sw) < 0 ||
-        snd_pcm_sw_params_set_avail_min(pcm_, sw, periodFrames) < 0 ||
+        snd_pcm_sw_params_set_avail_min(
+            pcm_, sw,
+            std::max<snd_pcm_uframes_t>(
+                1, static_cast<uint64_t>(format.sampleRate) * kFeedMicros / 1000000)) < 0 ||
         snd_pcm_sw_params_set_start_threshold(pcm_, sw, std::min(bufferFrames, periodFrames)) < 0 ||
         snd_pcm_sw_params(pcm_, sw) < 0) {
         return false;
@@ -188,25 +207,20 @@ void AlsaDevice::settle(std::unique_lock<std::mutex>& lock) {
         silentPlayed_ = std::min(silentPlayed_, static_cast<double>(written_));
         played_ = std::max(played_, static_cast<uint64_t>(silentPlayed_));
     } else {
+        const snd_pcm_state_t state = snd_pcm_state(pcm_);
         snd_pcm_sframes_t delay = 0;
-        const int error = snd_pcm_delay(pcm_, &delay);
-        if (error == 0) {
+        if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_SUSPENDED) {
+            recover(state == SND_PCM_STATE_XRUN ? -EPIPE : -ESTRPIPE);
+        } else if (state == SND_PCM_STATE_RUNNING && snd_pcm_delay(pcm_, &delay) == 0) {
+            // Before the start nothing plays, whatever a plugin's delay may say.
             const uint64_t pending = std::clamp<snd_pcm_sframes_t>(delay, 0, written_);
             played_ = std::max(played_, written_ - pending);
-        } else if (error == -EPIPE || error == -ESTRPIPE) {
-            recover(error);
-        } else if (error != -EAGAIN) {
-            fail();
         }
     }
     size_t count = 0;
-    uint64_t position = base_;
-    while (count < writeIndex_ && position + framesOf(queue_[count]) <= played_) {
-        position += framesOf(queue_[count]);
-        ++count;
-    }
+    while (count < ends_.size() && ends_[count] <= played_) ++count;
     if (count == 0) return;
-    base_ = position;
+    ends_.erase(ends_.begin(), ends_.begin() + static_cast<ptrdiff_t>(count));
     writeIndex_ -= count;
     reportDone(lock, count);
 }
@@ -216,6 +230,7 @@ void AlsaDevice::feed(std::unique_lock<std::mutex>& lock) {
         const DeviceBuffer* buffer = queue_[writeIndex_];
         const uint64_t frames = framesOf(buffer) - writeOffset_ / frameBytes_;
         if (frames == 0) {
+            ends_.push_back(written_);
             ++writeIndex_;
             writeOffset_ = 0;
             continue;
@@ -239,6 +254,25 @@ void AlsaDevice::feed(std::unique_lock<std::mutex>& lock) {
         written_ += static_cast<uint64_t>(n);
         writeOffset_ += static_cast<uint32_t>(n) * frameBytes_;
         lastFeed_ = Clock::now();
+        padded_ = 0;
+    }
+}
+
+void AlsaDevice::pad() {
+    if (padded_ >= bufferFrames_ || broken_ || snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING ||
+        Clock::now() - lastFeed_ < kIdleGrace) {
+        return;
+    }
+    const snd_pcm_sframes_t room = snd_pcm_avail_update(pcm_);
+    if (room <= 0) return;
+    const uint64_t frames =
+        std::min<uint64_t>(static_cast<uint64_t>(room), bufferFrames_ - padded_);
+    // Silence counts as written, so the buffers that follow start behind it.
+    const std::vector<uint8_t> silence(frames * frameBytes_, 0);
+    const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, silence.data(), frames);
+    if (n > 0) {
+        written_ += static_cast<uint64_t>(n);
+        padded_ += static_cast<uint64_t>(n);
     }
 }
 
@@ -249,9 +283,16 @@ void AlsaDevice::rewind(std::unique_lock<std::mutex>& lock) {
         if (snd_pcm_prepare(pcm_) < 0) fail();
     }
     // Everything before `played_` has been reported or lies in the oldest buffer now.
+    uint64_t start = written_;
+    if (!queue_.empty()) {
+        start = ends_.empty() ? written_ - writeOffset_ / frameBytes_
+                              : ends_.front() - framesOf(queue_.front());
+    }
+    writeOffset_ = played_ > start ? static_cast<uint32_t>(played_ - start) * frameBytes_ : 0;
     written_ = played_;
+    ends_.clear();
     writeIndex_ = 0;
-    writeOffset_ = static_cast<uint32_t>(played_ - base_) * frameBytes_;
+    padded_ = 0;
     if (broken_) silentPlayed_ = static_cast<double>(played_);
 }
 
@@ -277,12 +318,13 @@ void AlsaDevice::resetNow(std::unique_lock<std::mutex>& lock) {
         if (snd_pcm_prepare(pcm_) < 0) fail();
     }
     hwPaused_ = false;
+    padded_ = 0;
     writeIndex_ = writeOffset_ = 0;
+    ends_.clear();
     // Positions go on from where the sound stopped; the dropped frames never count as played.
     written_ = played_;
     silentPlayed_ = static_cast<double>(played_);
     silentTick_ = Clock::now();
-    base_ = played_;
     reportDone(lock, queue_.size());
 }
 
@@ -293,17 +335,21 @@ int AlsaDevice::waitTimeoutMs() {
         !unwritten) {
         // Fewer frames than the start threshold and nothing more coming for now: start anyway.
         const auto idle = Clock::now() - lastFeed_;
-        if (idle < kStartGrace) {
+        if (idle < kIdleGrace) {
             return static_cast<int>(
-                std::chrono::ceil<std::chrono::milliseconds>(kStartGrace - idle).count());
+                std::chrono::ceil<std::chrono::milliseconds>(kIdleGrace - idle).count());
         }
         if (snd_pcm_start(pcm_) < 0) fail();
     }
     if (unwritten && !broken_) return static_cast<int>(2 * kPeriodMicros / 1000);
-    // Everything is with ALSA: wake when the oldest buffer should have been played.
-    const uint64_t end = base_ + (queue_.empty() ? 0 : framesOf(queue_.front()));
+    // Everything is with ALSA: wake when the oldest buffer should have been played, and in
+    // time to pad the stream with silence.
+    const uint64_t end = ends_.empty() ? written_ : ends_.front();
     const uint64_t left = end > played_ ? end - played_ : 0;
-    const uint64_t ms = left * 1000 / rate_ + 2;
+    uint64_t ms = left * 1000 / rate_ + 2;
+    if (padded_ < bufferFrames_ && !broken_)
+        ms = std::min<uint64_t>(
+            ms, std::chrono::ceil<std::chrono::milliseconds>(kIdleGrace).count() + 1);
     return static_cast<int>(std::min<uint64_t>(ms, 1000));
 }
 
@@ -339,6 +385,7 @@ void AlsaDevice::run() {
         if (!paused_) {
             settle(lock);
             feed(lock);
+            if (writeIndex_ == queue_.size() && !queue_.empty()) pad();
         }
         const int timeout = waitTimeoutMs();
         const bool watchPcm = !paused_ && !broken_ && writeIndex_ < queue_.size();
@@ -357,8 +404,8 @@ void AlsaDevice::run() {
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName) {
-    return std::make_unique<AlsaDevice>(pcmName);
+std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName, bool pauseInPlace) {
+    return std::make_unique<AlsaDevice>(pcmName, pauseInPlace);
 }
 
 }  // namespace kivo::device

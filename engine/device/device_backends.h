@@ -10,8 +10,11 @@
 
 namespace kivo::device {
 
-// ALSA playback on the named PCM ("default" is what the desktop routes to).
-std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName);
+// ALSA playback on the named PCM ("default" is what the desktop routes to). Without
+// `pauseInPlace` a pause drops what ALSA holds and replays it from the played position, as it
+// does anyway on a PCM that cannot pause.
+std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName,
+                                                bool pauseInPlace = true);
 
 // Unpaced: every buffer goes into the WAV file as soon as it is queued (and not paused).
 std::unique_ptr<WaveOutDevice> createWavDevice(const std::string& path);

@@ -1,0 +1,200 @@
+// A private sound server for the ALSA tests: a PulseAudio daemon with one null sink, in its
+// own runtime folder, reached through ALSA's default device; and a recorder on the sink's
+// monitor that captures what was played. The sink never rewinds: a rewind cannot take back
+// what its monitor has already recorded, and the start of a sound would go missing.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace kivo::device::test {
+
+class PulseServer {
+public:
+    static constexpr const char* kSink = "kivo_null";
+
+    // Starts the daemon and points this process at it; false with `why()` when it cannot run.
+    bool start(const std::string& pulseaudio) {
+        if (pulseaudio.empty() || ::access(pulseaudio.c_str(), X_OK) != 0) {
+            why_ = "pulseaudio is not installed (tools/setup.sh installs it)";
+            return false;
+        }
+        char pattern[] = "/tmp/kivo-pulse-XXXXXX";
+        if (!::mkdtemp(pattern)) {
+            why_ = "cannot make a temporary folder";
+            return false;
+        }
+        dir_ = pattern;
+        const auto runtime = dir_ / "runtime";
+        std::filesystem::create_directories(runtime / "pulse");
+        ::chmod(runtime.c_str(), 0700);
+        socket_ = dir_ / "native";
+        std::ofstream(dir_ / "default.pa")
+            << "load-module module-native-protocol-unix auth-anonymous=1 socket="
+            << socket_.string() << "\nload-module module-null-sink sink_name=" << kSink
+            << " rate=44100 channels=2 format=s16le norewinds=1"
+            << "\nset-default-sink " << kSink << "\n";
+        // Clients must never start a daemon of their own when this one is gone.
+        std::ofstream(dir_ / "client.conf") << "autospawn = no\n";
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("PULSE_RUNTIME_PATH", (runtime / "pulse").c_str(), 1);
+        ::setenv("PULSE_SERVER", ("unix:" + socket_.string()).c_str(), 1);
+        ::setenv("PULSE_CLIENTCONFIG", (dir_ / "client.conf").c_str(), 1);
+
+        // As root the daemon warns that it is meant for a user session, and runs all the same.
+        const std::string command = "HOME='" + dir_.string() + "' '" + pulseaudio + "' -n -F '" +
+                                    (dir_ / "default.pa").string() +
+                                    "' --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes"
+                                    " --log-target=file:" +
+                                    (dir_ / "log").string() + " 2>>'" + (dir_ / "log").string() +
+                                    "'";
+        if (std::system(command.c_str()) != 0) {
+            why_ = "pulseaudio did not start: " + lastLogLine();
+            return false;
+        }
+        for (int i = 0; i < 200 && !std::filesystem::exists(socket_); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        if (!std::filesystem::exists(socket_)) {
+            why_ = "pulseaudio started but never opened its socket: " + lastLogLine();
+            stop();
+            return false;
+        }
+        return true;
+    }
+
+    void stop() {
+        if (dir_.empty()) return;
+        std::ifstream pidFile(dir_ / "runtime" / "pulse" / "pid");
+        pid_t pid = 0;
+        if (pidFile >> pid && pid > 0) {
+            ::kill(pid, SIGTERM);
+            for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+        dir_.clear();
+    }
+
+    ~PulseServer() { stop(); }
+
+    const std::string& why() const { return why_; }
+    const std::filesystem::path& dir() const { return dir_; }
+
+private:
+    std::string lastLogLine() {
+        std::ifstream log(dir_ / "log");
+        std::string line, last;
+        while (std::getline(log, line)) {
+            if (line.rfind("E:", 0) == 0 || last.empty()) last = line;
+        }
+        return last.empty() ? "no log" : last;
+    }
+
+    std::filesystem::path dir_;
+    std::filesystem::path socket_;
+    std::string why_;
+};
+
+// `parec` on the null sink's monitor, writing raw 16-bit stereo at 44100 Hz into a file.
+class MonitorRecorder {
+public:
+    bool start(const std::string& parec, const std::filesystem::path& file) {
+        file_ = file;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        const std::string device = std::string("--device=") + PulseServer::kSink + ".monitor";
+        std::vector<std::string> args = {parec,
+                                         device,
+                                         "--raw",
+                                         "--format=s16le",
+                                         "--rate=44100",
+                                         "--channels=2",
+                                         "--latency-msec=20"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int error =
+            posix_spawn(&pid_, parec.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0) {
+            pid_ = 0;
+            return false;
+        }
+        // The monitor delivers silence all the time, so a growing file means it records.
+        for (int i = 0; i < 200; ++i) {
+            std::error_code ec;
+            if (std::filesystem::file_size(file, ec) > 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        stop();
+        return false;
+    }
+
+    // Ends the recording and returns what it holds.
+    std::vector<uint8_t> stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = 0;
+        }
+        std::ifstream in(file_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    ~MonitorRecorder() { stop(); }
+
+private:
+    pid_t pid_ = 0;
+    std::filesystem::path file_;
+};
+
+// The frames of a 16-bit stereo recording that are not silent, in order.
+inline std::vector<uint8_t> soundingFrames(const std::vector<uint8_t>& pcm) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 4 <= pcm.size(); i += 4) {
+        if (pcm[i] | pcm[i + 1] | pcm[i + 2] | pcm[i + 3]) {
+            out.insert(out.end(), pcm.begin() + i, pcm.begin() + i + 4);
+        }
+    }
+    return out;
+}
+
+// The longest run of silent frames between the first and the last sounding frame.
+inline size_t longestInnerSilence(const std::vector<uint8_t>& pcm) {
+    size_t longest = 0, run = 0;
+    bool begun = false;
+    for (size_t i = 0; i + 4 <= pcm.size(); i += 4) {
+        const bool silent = !(pcm[i] | pcm[i + 1] | pcm[i + 2] | pcm[i + 3]);
+        if (!silent) {
+            if (begun) longest = std::max(longest, run);
+            begun = true;
+            run = 0;
+        } else {
+            ++run;
+        }
+    }
+    return longest;
+}
+
+}  // namespace kivo::device::test
