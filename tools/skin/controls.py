@@ -145,16 +145,17 @@ def disc(angle):
     body = circle(c, c, 30.5, "url(#vinyl)", INK, 1.6)
     for rr in (27, 24, 21, 18):
         body += circle(c, c, rr, None, "#5C5390", 0.9)
-    label = circle(c, c, 13, TANGERINE, INK, 1.4)
-    # Kivo's face on the label: the turning shows.
-    label += circle(c - 4.3, c - 2.5, 2.1, SNOW, INK, 0.9) + circle(c + 4.3, c - 2.5, 2.1, SNOW,
-                                                                    INK, 0.9)
-    label += circle(c - 4.1, c - 2.1, 1.0, INK) + circle(c + 4.5, c - 2.1, 1.0, INK)
-    label += path(f"M{c - 4:.2f},{c + 3:.2f} Q{c:.2f},{c + 7:.2f} {c + 4:.2f},{c + 3:.2f}", None,
-                  INK, 1.4)
-    label += ellipse(c - 8, c + 2, 1.8, 1.1, BLUSH) + ellipse(c + 8, c + 2, 1.8, 1.1, BLUSH)
-    label += path(f"M{c:.2f},{c - 12:.2f} Q{c + 5:.2f},{c - 17:.2f} {c + 9:.2f},{c - 14:.2f} "
-                  f"Q{c + 4:.2f},{c - 10:.2f} {c:.2f},{c - 12:.2f} Z", MINT, INK, 1.0)
+    # A pinwheel label (tangerine and sunshine quarters with a leaf): the turning shows.
+    label = circle(c, c, 13, TANGERINE, None)
+    for q in (0, 180):
+        a0, a1 = math.radians(q), math.radians(q + 90)
+        label += path(f"M{c:.2f},{c:.2f} L{c + 13 * math.cos(a0):.2f},{c + 13 * math.sin(a0):.2f} "
+                      f"A13,13 0 0 1 {c + 13 * math.cos(a1):.2f},{c + 13 * math.sin(a1):.2f} Z",
+                      SUNSHINE)
+    label += circle(c, c, 13, None, INK, 1.4)
+    label += path(f"M{c + 3:.2f},{c - 4:.2f} Q{c + 8:.2f},{c - 11:.2f} {c + 11:.2f},{c - 6:.2f} "
+                  f"Q{c + 7:.2f},{c - 2:.2f} {c + 3:.2f},{c - 4:.2f} Z", MINT, INK, 1.0)
+    label += circle(c, c, 5, "#FFE9C7", INK, 1.0)
     dot = circle(c, c + 22.5, 2.4, SUNSHINE, INK, 0.9) + circle(c - 15.9, c - 15.9, 1.6, PINK)
     spin = group(label + dot, rot=angle, cx=c, cy=c)
     shine = (path(f"M{c - 20:.2f},{c - 19:.2f} A27.5,27.5 0 0 1 {c + 5:.2f},{c - 27.5:.2f}", None,
@@ -175,7 +176,7 @@ def status(frame):
     body += path("M12,4.5 L88,4.5", None, "#6D5BC4", 1.2, 'opacity="0.9"')
     n = len(BAR_COLOURS)
     for i, col in enumerate(BAR_COLOURS):
-        x = 16 + i * 8.5
+        x = 13 + i * 8.2
         if frame == 0:
             h = 3.0
         else:
@@ -185,9 +186,9 @@ def status(frame):
         body += rect(x - 2.6, 23 - h, 5.2, h, 2.2, col, None)
         body += rect(x - 2.6, 23 - h - 3.2, 5.2, 1.6, 0.8, col, None, None, 'opacity="0.55"')
     if frame == 0:
-        body += note(88.5, 17, 0.55, SNOW)
+        body += note(87.5, 19, 0.62, LAVENDER)
     else:
-        body += note(88.5, 17 - (frame % 2) * 2, 0.55, SUNSHINE)
+        body += note(87.5, 19 - (frame % 2) * 2, 0.62, SUNSHINE)
     return svg_doc(100, 30, body, defs)
 
 
