@@ -1,0 +1,323 @@
+// The six entry points over the whole pipeline: states, refusals, repeat counts, pause and
+// resume, progress and end reports, and the start percentage.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "player.h"
+#include "player_test_fixture.h"
+
+namespace kivo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PlayerTest;
+
+TEST(EntryResolver, LooksEntriesUpByExactName) {
+    EntryResolver resolver;
+    EXPECT_EQ(resolver.lookup("CreatePlayer"), nullptr);  // not bound yet
+    resolver.bind(&engineInitialise, &engineLookup, &engineRelease);
+    EXPECT_EQ(resolver.lookupAs<CreatePlayerEntry>("CreatePlayer"), &CreatePlayer);
+    EXPECT_EQ(resolver.lookupAs<NewPlayEntry>("NewPlay"), &NewPlay);
+    EXPECT_EQ(resolver.lookupAs<PlayEntry>("Play"), &Play);
+    EXPECT_EQ(resolver.lookupAs<GetPlayStateEntry>("GetPlayState"), &GetPlayState);
+    EXPECT_EQ(resolver.lookupAs<SetPauseStateEntry>("SetPauseState"), &SetPauseState);
+    EXPECT_EQ(resolver.lookupAs<RemovePlayerEntry>("RemovePlayer"), &RemovePlayer);
+    EXPECT_EQ(resolver.lookup("createplayer"), nullptr);
+    EXPECT_EQ(resolver.lookup("Pause"), nullptr);
+    EXPECT_EQ(resolver.lookup(nullptr), nullptr);
+}
+
+namespace resolver_calls {
+int initialises = 0;
+int releases = 0;
+int32_t refuse() {
+    return ++initialises, 0;
+}
+int32_t accept() {
+    return ++initialises, 1;
+}
+void release() {
+    ++releases;
+}
+}  // namespace resolver_calls
+
+TEST(EntryResolver, InitialisesOnceAndReleasesOnRebinding) {
+    using namespace resolver_calls;
+    EntryResolver resolver;
+    resolver.bind(&refuse, &engineLookup, &release);
+    EXPECT_EQ(resolver.lookup("Play"), nullptr);  // initialisation failed
+    EXPECT_EQ(resolver.lookup("Play"), nullptr);
+    EXPECT_EQ(initialises, 1);
+    resolver.bind(&accept, &engineLookup, &release);
+    EXPECT_EQ(releases, 0);  // the failed component had nothing to release
+    EXPECT_NE(resolver.lookup("Play"), nullptr);
+    EXPECT_NE(resolver.lookup("Play"), nullptr);
+    EXPECT_EQ(initialises, 2);
+    resolver.bind(&accept, nullptr, &release);
+    EXPECT_EQ(releases, 1);
+    EXPECT_EQ(resolver.lookup("Play"), nullptr);
+}
+
+TEST_F(PlayerTest, NullAndEmptyPlayersDoNothing) {
+    NewPlay(nullptr, 1, nullptr, 0);
+    Play(nullptr);
+    SetPauseState(nullptr, 1);
+    EXPECT_EQ(GetPlayState(nullptr), kPlayStateIdle);
+    RemovePlayer(nullptr);
+
+    Player* empty = CreatePlayer("\0", 1);
+    ASSERT_NE(empty, nullptr);
+    NewPlay(empty, windows.createWindow(), nullptr, 0);
+    EXPECT_EQ(GetPlayState(empty), kPlayStateIdle);
+    RemovePlayer(empty);
+    EXPECT_EQ(log->count("open"), 0u);
+}
+
+TEST_F(PlayerTest, OneFilePlaysWhollyAndEndsWithOneHundred) {
+    const std::string song = folder.file("song.mp3", test::frames(30));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    // Every frame reaches the device, the last one included.
+    EXPECT_EQ(played(), test::range(0, 30));
+    const std::vector<uintptr_t> progress = windows.progress(window);
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress.back(), 100u);
+    for (size_t i = 0; i + 1 < progress.size(); ++i) {
+        EXPECT_LE(progress[i], 99u);
+        if (i > 0) {
+            EXPECT_GT(progress[i], progress[i - 1]);
+        }
+    }
+    for (const test::Post& post : windows.posts()) EXPECT_EQ(post.message, WM_PLAYPROGRESS);
+    RemovePlayer(player);
+    EXPECT_EQ(endsPosted(window), 1u);
+}
+
+TEST_F(PlayerTest, RepeatCountPlaysTheListThatManyTimes) {
+    const std::string a = folder.file("a.mp3", test::frames(8, {}, 0));
+    const std::string b = folder.file("b.mp3", test::frames(8, {}, 100));
+    Player* player = CreatePlayer(fileList({a, b}).c_str(), 2);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(waitForEnds(window, 4));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(endsPosted(window), 4u);
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
+    std::vector<int> expected;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int first : {0, 100}) {
+            const std::vector<int> song = test::range(first, first + 8);
+            expected.insert(expected.end(), song.begin(), song.end());
+        }
+    }
+    EXPECT_EQ(played(), expected);
+    // With the passes used up, NewPlay still starts the first path, but nobody reports its end.
+    NewPlay(player, window, nullptr, 0);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    EXPECT_TRUE(test::waitFor([&] { return played().size() == expected.size() + 8; }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(endsPosted(window), 4u);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, NegativeRepeatCountRepeatsWithoutEnd) {
+    const std::string song = folder.file("loop.mp3", test::frames(5));
+    Player* player = CreatePlayer(fileList({song}).c_str(), -5);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(waitForEnds(window, 5));
+    EXPECT_NE(GetPlayState(player), kPlayStatePaused);
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, PlayWithoutWindowPostsNothing) {
+    const std::string song = folder.file("quiet.mp3", test::frames(12));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    Play(player);
+    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    EXPECT_EQ(played(), test::range(0, 12));
+    EXPECT_EQ(windows.postCount(), 0u);
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, UnopenablePathIsRefusedAndSkipped) {
+    const std::string missing = folder.path() + "/missing.mp3";
+    Player* alone = CreatePlayer(fileList({missing}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(alone, window, nullptr, 0);
+    EXPECT_EQ(GetPlayState(alone), kPlayStateIdle);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(GetPlayState(alone), kPlayStateIdle);
+    RemovePlayer(alone);
+
+    // The failure report moves the cursor on; the refusal cleared the window, so the next
+    // song plays unannounced.
+    const std::string good = folder.file("good.mp3", test::frames(6));
+    Player* player = CreatePlayer(fileList({missing, good}).c_str(), 1);
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return played().size() == 6; }));
+    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    EXPECT_EQ(windows.postCount(), 0u);
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, FileWithoutStreamStillEndsWithOneHundred) {
+    const std::string noise = folder.file("noise.mp3", std::vector<uint8_t>(30000, 0x42));
+    Player* player = CreatePlayer(fileList({noise}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_EQ(windows.progress(window), std::vector<uintptr_t>{100});
+    EXPECT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, PauseAndResumeContinueFromTheSameSample) {
+    speed = 8;  // 40 frames: about 130 ms of playing
+    const std::string song = folder.file("paused.mp3", test::frames(40));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    SetPauseState(player, 1);  // stopped: nothing to pause
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
+    NewPlay(player, window, nullptr, 0);
+    SetPauseState(player, 0);  // playing: nothing to resume
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    ASSERT_TRUE(test::waitFor([&] { return log->pcmBytes() > 0; }));
+    SetPauseState(player, 1);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePaused);
+    const size_t atPause = log->pcmBytes();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_LT(log->pcmBytes(), 40u * 4608);
+    EXPECT_LE(log->pcmBytes(), atPause + 4608);  // at most the slice under way
+    SetPauseState(player, 0);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_EQ(played(), test::range(0, 40));
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, NewPlayOnAPausedPlayerResumesIt) {
+    speed = 8;
+    const std::string song = folder.file("resume.mp3", test::frames(40));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return log->pcmBytes() > 0; }));
+    SetPauseState(player, 1);
+    std::this_thread::sleep_for(50ms);
+    NewPlay(player, window, nullptr, 70);  // the start has no effect on a running pipeline
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_EQ(played(), test::range(0, 40));
+    RemovePlayer(player);
+}
+
+// The drain at the end of a song survives a pause: the end is still reported after the run.
+TEST_F(PlayerTest, PauseWhileDrainingStillReportsTheEnd) {
+    speed = 1;  // 20 frames: about half a second, all queued at once
+    const std::string song = folder.file("drain.mp3", test::frames(20));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return log->count("write") == 20; }));
+    std::this_thread::sleep_for(50ms);
+    SetPauseState(player, 1);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(endsPosted(window), 0u);
+    SetPauseState(player, 0);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_EQ(played(), test::range(0, 20));
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, DestroyedWindowReceivesNothing) {
+    speed = 8;
+    const std::string song = folder.file("gone.mp3", test::frames(60));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return windows.postCount() > 0; }));
+    windows.destroyWindow(window);
+    const size_t before = windows.postCount();
+    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    EXPECT_EQ(windows.postCount(), before);
+    EXPECT_EQ(played(), test::range(0, 60));
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, StartPercentagesAreClampedToTheSong) {
+    const std::string song = folder.file("start.mp3", test::frames(100));
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 150);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_TRUE(played().empty());
+    RemovePlayer(player);
+
+    player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, -3);
+    ASSERT_TRUE(waitForEnds(window, 2));
+    EXPECT_EQ(played(), test::range(0, 100));
+    RemovePlayer(player);
+
+    log = std::make_shared<device::VirtualDeviceLog>();
+    player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 40);
+    ASSERT_TRUE(waitForEnds(window, 3));
+    EXPECT_EQ(played(), test::range(40, 100));
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, NewPlayOnAPlayingPlayerRestartsAndPlayDropsTheWindow) {
+    speed = 4;
+    const std::string song = folder.file("restart.mp3", test::frames(40));
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return log->pcmBytes() > 0; }));
+    NewPlay(player, window, nullptr, 50);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    // The new pipeline counts again from 50.
+    ASSERT_TRUE(test::waitFor([&] {
+        const std::vector<uintptr_t> progress = windows.progress(window);
+        return std::count(progress.begin(), progress.end(), 50u) == 2;
+    }));
+    Play(player);  // again from the start, unannounced
+    const size_t posts = windows.postCount();
+    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    EXPECT_EQ(windows.postCount(), posts);
+    const std::vector<int> serials = played();
+    EXPECT_EQ(std::vector<int>(serials.end() - 40, serials.end()), test::range(0, 40));
+    RemovePlayer(player);
+}
+
+TEST_F(PlayerTest, RefusedSoundDeviceLeavesThePlayerPlayingAndRemovable) {
+    refuseOpen = true;
+    const std::string song = folder.file("mute.mp3", test::frames(20));
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(
+        test::waitFor([&] { return log->count("open", device::DeviceResult::Error) == 1; }));
+    SetPauseState(player, 1);
+    SetPauseState(player, 0);
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    RemovePlayer(player);
+    // Nothing is asked of a device that never opened.
+    EXPECT_EQ(log->count("reset"), 0u);
+    EXPECT_EQ(log->count("close"), 0u);
+    EXPECT_EQ(log->count("pause"), 0u);
+    EXPECT_EQ(endsPosted(window), 0u);
+}
+
+}  // namespace
+}  // namespace kivo
