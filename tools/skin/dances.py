@@ -87,7 +87,15 @@ def dance02(t):
                 mouth="o", arms=((-32, -6 + 6 * s, -3), (32, -6 - 6 * s, 3)),
                 feet=((-7, 36), (7, 36)), sprout_sway=-4 * s)
     sweat = drop(76 - 4 * s, 22, 1.2) if abs(s) > 0.5 else ""
-    return bridge + water + body + sweat
+    # The far side of this bridge is the underworld: a little ghost bobs along.
+    gx, gy = 11 + 2 * wave(t, 0.25), 62 + 3 * s
+    ghost = (path(f"M{gx - 7:.2f},{gy + 8:.2f} L{gx - 7:.2f},{gy:.2f} A7,7 0 0 1 {gx + 7:.2f},{gy:.2f} "
+                  f"L{gx + 7:.2f},{gy + 8:.2f} L{gx + 4.5:.2f},{gy + 6:.2f} L{gx + 2:.2f},{gy + 8:.2f} "
+                  f"L{gx - 0.5:.2f},{gy + 6:.2f} L{gx - 3:.2f},{gy + 8:.2f} L{gx - 5:.2f},{gy + 6:.2f} Z",
+                  "#EDE8FF", INK, 1.3)
+             + circle(gx - 2.5, gy, 1.3, INK) + circle(gx + 2.5, gy, 1.3, INK)
+             + ellipse(gx, gy + 3.4, 1.4, 1.1, INK))
+    return bridge + water + ghost + body + sweat
 
 
 # 3: "don't look back": walking away, seen from behind, waving over the shoulder.
@@ -179,12 +187,10 @@ def dance06(t):
             tears += drop(x + (14 + 4 * ph) * side, 70 + 26 * ph, 0.9)
     claps = ""
     if together:
-        for a in (-60, -30, 0, 30, 60):
-            r = math.radians(a - 90)
-            claps += line(51 + 12 * math.cos(r), 74 + 12 * math.sin(r), 51 + 17 * math.cos(r),
-                          74 + 17 * math.sin(r), SUNSHINE, 2.2)
-    sign = (rect(66, 6, 34, 17, 4, SUNSHINE, INK, 1.5)
-            + text(83, 19, "掌声?", 10, INK, family=CJK))
+        # Clap! Two twinkles burst out beside the hands.
+        claps = sparkle(22, 84, 5.5) + sparkle(80, 84, 5.5) + sparkle(28, 96, 3) + sparkle(74, 96, 3)
+    sign = (rect(62, 5, 39, 18, 4, SUNSHINE, INK, 1.5)
+            + text(81.5, 18.5, "求掌声!", 11, INK, family=CJK))
     return body + claps + tears + sign
 
 
