@@ -1,0 +1,27 @@
+#include "terminal.h"
+
+#include <unistd.h>
+
+namespace kivo::play {
+
+RawKeys::RawKeys() {
+    if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    termios raw = saved_;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+}
+
+RawKeys::~RawKeys() {
+    if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+}
+
+int RawKeys::read() {
+    unsigned char c;
+    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n == 1) return c;
+    return n == 0 ? 0 : -1;
+}
+
+}  // namespace kivo::play
