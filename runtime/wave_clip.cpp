@@ -83,7 +83,9 @@ std::optional<WaveChunks> parseWave(std::string_view bytes) {
 }
 
 #ifdef KIVO_RUNTIME_NO_MPEG
-std::optional<PcmClip> decodeMpeg(const WaveChunks&) { return std::nullopt; }
+std::optional<PcmClip> decodeMpeg(const WaveChunks&) {
+    return std::nullopt;
+}
 #else
 std::optional<PcmClip> decodeMpeg(const WaveChunks& wave);  // mpeg_clip.cpp
 #endif

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "device/virtual_device.h"
+#include "files.h"
+#include "play_sound.h"
+#include "wave_clip.h"
+
+namespace kivo::runtime {
+namespace {
+
+std::string le16(uint16_t v) {
+    return {char(v & 0xFF), char(v >> 8)};
+}
+std::string le32(uint32_t v) {
+    return le16(uint16_t(v)) + le16(uint16_t(v >> 16));
+}
+
+std::string chunk(const std::string& id, const std::string& body) {
+    std::string c = id + le32(uint32_t(body.size())) + body;
+    if (body.size() & 1) c += '\0';
+    return c;
+}
+
+std::string pcmWave(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data) {
+    uint16_t align = uint16_t(channels * bits / 8);
+    std::string fmt =
+        le16(1) + le16(channels) + le32(rate) + le32(rate * align) + le16(align) + le16(bits);
+    std::string body = "WAVE" + chunk("fmt ", fmt) + chunk("data", data);
+    return "RIFF" + le32(uint32_t(body.size())) + body;
+}
+
+std::string mp3Clip() {
+    return readWholeFile(KIVO_TEST_DATA "/runtime/tone_mp3.wav");
+}
+
+// Plays through virtual devices that record into `log`, unpaced unless `speed` is given.
+struct VirtualSound {
+    std::shared_ptr<device::VirtualDeviceLog> log = std::make_shared<device::VirtualDeviceLog>();
+    explicit VirtualSound(double speed = 0) {
+        device::setDeviceFactory([log = log, speed] {
+            device::VirtualDeviceOptions options;
+            options.speed = speed;
+            options.log = log;
+            return std::make_unique<device::VirtualDevice>(options);
+        });
+    }
+    ~VirtualSound() {
+        stopSound();
+        device::setDeviceFactory(nullptr);
+    }
+    bool waitUntilDone() {
+        for (int i = 0; i < 500 && soundPlaying(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return !soundPlaying();
+    }
+};
+
+TEST(WaveClipTest, ReadsTheChunksOfAnMpegLayer3Clip) {
+    auto wave = parseWave(mp3Clip());
+    ASSERT_TRUE(wave);
+    EXPECT_EQ(wave->formatTag, kWaveFormatMpegLayer3);
+    EXPECT_EQ(wave->channels, 1);
+    EXPECT_EQ(wave->sampleRate, 24000u);
+    EXPECT_EQ(wave->bytesPerSecond, 4000u);
+    EXPECT_GT(wave->data.size(), 3000u);
+}
+
+TEST(WaveClipTest, RefusesWhatIsNoWave) {
+    EXPECT_FALSE(parseWave(""));
+    EXPECT_FALSE(parseWave("RIFF\x04\0\0\0WAVX"));
+    std::string noData =
+        "RIFF" + le32(4 + 24) + "WAVE" +
+        chunk("fmt ", le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16));
+    EXPECT_FALSE(parseWave(noData));
+    EXPECT_FALSE(playSound(noData));
+    EXPECT_FALSE(playSound("not a wave at all"));
+}
+
+TEST(WaveClipTest, DataChunkLongerThanTheBlockIsCut) {
+    std::string wave = pcmWave(1, 8000, 16, std::string(100, '\x01'));
+    wave.replace(wave.size() - 100 - 4, 4, le32(1000000));  // the data chunk claims a megabyte
+    auto parsed = parseWave(wave);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->data.size(), 100u);
+}
+
+TEST(WaveClipTest, PcmOfEveryWidthBecomesSixteenBits) {
+    auto eight = decodeWave(*parseWave(pcmWave(1, 8000, 8, std::string("\x80\xFF\x00", 3))));
+    ASSERT_TRUE(eight);
+    EXPECT_EQ(eight->format.bitsPerSample, 16);
+    EXPECT_EQ(eight->pcm, (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x7F, 0x00, 0x80}));
+    auto wide =
+        decodeWave(*parseWave(pcmWave(2, 44100, 24, std::string("\x11\x22\x33\x44\x55\x66", 6))));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->format.channels, 2);
+    EXPECT_EQ(wide->pcm, (std::vector<uint8_t>{0x22, 0x33, 0x55, 0x66}));
+    EXPECT_FALSE(decodeWave(*parseWave(pcmWave(1, 8000, 16, ""))));  // nothing to play
+}
+
+TEST(WaveClipTest, MpegLayer3DecodesWithItsOwnDecoder) {
+#ifdef KIVO_RUNTIME_NO_MPEG
+    GTEST_SKIP() << "built without the decoder";
+#endif
+    auto clip = decodeWave(*parseWave(mp3Clip()));
+    ASSERT_TRUE(clip);
+    EXPECT_EQ(clip->format.channels, 1);
+    EXPECT_EQ(clip->format.sampleRate, 24000);
+    size_t samples = clip->pcm.size() / 2;
+    // 18000 samples were encoded; the coder adds up to a few frames of delay and padding.
+    EXPECT_GE(samples, 18000u);
+    EXPECT_LE(samples, 18000u + 4 * 576);
+    // A 440 Hz tone at about a third of full scale: measure its level in the middle.
+    double sum = 0;
+    size_t counted = 0;
+    for (size_t i = 4000; i < 14000; ++i, ++counted) {
+        int16_t v = int16_t(clip->pcm[2 * i] | clip->pcm[2 * i + 1] << 8);
+        sum += double(v) * v;
+    }
+    double rms = std::sqrt(sum / double(counted));
+    EXPECT_NEAR(rms, 12000 / std::sqrt(2.0), 1500);
+}
+
+TEST(PlaySoundTest, PcmClipPlaysThroughTheDeviceLayer) {
+    VirtualSound sound;
+    std::string data;
+    for (int i = 0; i < 40000; ++i) data += le16(uint16_t(i));
+    ASSERT_TRUE(playSound(pcmWave(1, 22050, 16, data)));
+    ASSERT_TRUE(sound.waitUntilDone());
+    EXPECT_EQ(sound.log->pcmBytes(), data.size());
+    auto pcm = sound.log->pcm();
+    EXPECT_EQ(std::string(pcm.begin(), pcm.end()), data);
+    EXPECT_EQ(sound.log->format().sampleRate, 22050);
+    EXPECT_EQ(sound.log->count("close"), 1u);
+}
+
+TEST(PlaySoundTest, MpegClipPlaysThroughTheDeviceLayer) {
+#ifdef KIVO_RUNTIME_NO_MPEG
+    GTEST_SKIP() << "built without the decoder";
+#endif
+    VirtualSound sound;
+    std::string clip = mp3Clip();
+    auto expected = decodeWave(*parseWave(clip));
+    ASSERT_TRUE(expected);
+    ASSERT_TRUE(playSound(clip));
+    ASSERT_TRUE(sound.waitUntilDone());
+    EXPECT_EQ(sound.log->pcm(), expected->pcm);
+    EXPECT_EQ(sound.log->format().channels, 1);
+    EXPECT_EQ(sound.log->format().sampleRate, 24000);
+}
+
+TEST(PlaySoundTest, TheCallerContinuesAtOnceAndStopEndsTheClip) {
+    VirtualSound sound(1.0);  // real time: 2 s of sound
+    std::string data(2 * 22050 * 2, '\x10');
+    auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(playSound(pcmWave(1, 22050, 16, data)));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(soundPlaying());
+    for (int i = 0; i < 500 && sound.log->pcmBytes() == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    stopSound();
+    EXPECT_FALSE(soundPlaying());
+    EXPECT_GT(sound.log->pcmBytes(), 0u);
+    EXPECT_LT(sound.log->pcmBytes(), data.size());
+    EXPECT_EQ(sound.log->count("reset"), 1u);
+    EXPECT_EQ(sound.log->count("close"), 1u);
+}
+
+TEST(PlaySoundTest, ANewClipReplacesThePlayingOne) {
+    VirtualSound sound(1.0);
+    std::string data(2 * 8000 * 2, '\x10');
+    ASSERT_TRUE(playSound(pcmWave(1, 8000, 16, data)));
+    for (int i = 0; i < 500 && sound.log->count("open") == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(playSound(pcmWave(1, 8000, 16, data)));
+    EXPECT_TRUE(soundPlaying());
+    for (int i = 0; i < 500 && sound.log->count("open") < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    stopSound();
+    EXPECT_EQ(sound.log->count("open"), 2u);
+    EXPECT_EQ(sound.log->count("close"), 2u);
+}
+
+TEST(PlaySoundTest, NoDeviceMeansSilence) {
+    device::setDeviceFactory([] {
+        device::VirtualDeviceOptions options;
+        options.refuseOpen = true;
+        return std::make_unique<device::VirtualDevice>(options);
+    });
+    EXPECT_TRUE(playSound(pcmWave(1, 8000, 16, std::string(400, '\0'))));
+    stopSound();
+    EXPECT_FALSE(soundPlaying());
+    device::setDeviceFactory(nullptr);
+}
+
+}  // namespace
+}  // namespace kivo::runtime
