@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -13,6 +14,7 @@
 
 #include "mpeg/frame_length.h"
 #include "mpeg/layer2.h"
+#include "mpeg/layer2_tables.h"
 
 namespace kivo::mpeg {
 namespace {
@@ -94,6 +96,337 @@ TEST(Layer2Conformance, StreamsMatchTheNegatedReference) {
                     d.frames, d.format.channels, d.format.sampleRate, a.lag, a.rms, a.max);
         EXPECT_LE(a.rms, 0.8) << name;
         EXPECT_LE(a.max, 2) << name;
+    }
+}
+
+// Writes Layer II frames bit by bit from a description.
+class BitWriter {
+public:
+    void put(uint32_t value, int bits) {
+        for (int i = bits - 1; i >= 0; --i) {
+            if (count_ % 8 == 0) bytes_.push_back(0);
+            if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> (count_ % 8));
+            ++count_;
+        }
+    }
+    std::vector<uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+    int count_ = 0;
+};
+
+struct TestFrame {
+    int id = 1;
+    int bitrateIndex = 10;    // 192 kbit/s
+    int sampleRateIndex = 1;  // 48 kHz (44.1 for MPEG-2 is 22.05 ...)
+    int mode = 0;
+    int modeExtension = 0;
+    int padding = 0;
+    bool crc = false;
+    int allocation[32][2] = {};  // allocation values; above the joint bound channel 0 counts
+    int scale[32][2] = {};       // one scale-factor index for all three parts
+    // Level index (0..levels-1) of sample k (0..35) of a subband and channel.
+    int (*level)(int sb, int ch, int k, int levels) = [](int, int, int k, int levels) {
+        return (k * 7 + 3) % levels;
+    };
+
+    FrameHeader header() const {
+        const uint8_t b[4] = {
+            0xFF, static_cast<uint8_t>(0xF4 | id << 3 | (crc ? 0 : 1)),
+            static_cast<uint8_t>(bitrateIndex << 4 | sampleRateIndex << 2 | padding << 1),
+            static_cast<uint8_t>(mode << 6 | modeExtension << 4)};
+        return parseFrameHeader(b);
+    }
+
+    std::vector<uint8_t> build() const {
+        const FrameHeader h = header();
+        BitWriter w;
+        w.put(0xFFF, 12);
+        w.put(id, 1);
+        w.put(2, 2);
+        w.put(crc ? 0 : 1, 1);
+        w.put(bitrateIndex, 4);
+        w.put(sampleRateIndex, 2);
+        w.put(padding, 1);
+        w.put(0, 1);
+        w.put(mode, 2);
+        w.put(modeExtension, 2);
+        w.put(0, 4);
+        if (crc) w.put(0xBEEF, 16);
+        const int choice =
+            id == 0 ? 4 : kLayer2TableChoice[mode == 3][sampleRateIndex][bitrateIndex];
+        const Layer2AllocationTable& table = kLayer2AllocationTables[choice];
+        const int channels = mode == 3 ? 1 : 2;
+        const int bound = mode == 1 ? 4 * (modeExtension + 1) : 32;
+        int cls[32][2] = {};
+        int sb = 0;
+        for (const auto& group : table.group) {
+            for (int i = 0; i < group.subbands; ++i, ++sb) {
+                for (int ch = 0; ch < channels; ++ch) {
+                    if (sb >= bound && ch == 1) {
+                        cls[sb][1] = cls[sb][0];
+                        continue;
+                    }
+                    w.put(allocation[sb][ch], group.bits);
+                    cls[sb][ch] = group.classOf[allocation[sb][ch]];
+                }
+            }
+        }
+        for (int s = 0; s < table.subbands; ++s)
+            for (int ch = 0; ch < channels; ++ch)
+                if (cls[s][ch]) w.put(2, 2);
+        for (int s = 0; s < table.subbands; ++s)
+            for (int ch = 0; ch < channels; ++ch)
+                if (cls[s][ch]) w.put(scale[s][ch], 6);
+        for (int granule = 0; granule < 12; ++granule) {
+            for (int s = 0; s < table.subbands; ++s) {
+                for (int ch = 0; ch < channels; ++ch) {
+                    if (!cls[s][ch] || (s >= bound && ch == 1)) continue;
+                    const int levels = kLayer2ClassLevels[cls[s][ch]];
+                    int d[3];
+                    for (int k = 0; k < 3; ++k) d[k] = level(s, ch, 3 * granule + k, levels);
+                    if (levels == 3 || levels == 5 || levels == 9) {
+                        w.put(d[0] + levels * d[1] + levels * levels * d[2], levels == 3   ? 5
+                                                                             : levels == 5 ? 7
+                                                                                           : 10);
+                    } else {
+                        const int bits =
+                            levels == 7 ? 3 : std::bit_width(static_cast<unsigned>(levels));
+                        for (int k = 0; k < 3; ++k) w.put(d[k], bits);
+                    }
+                }
+            }
+        }
+        std::vector<uint8_t> bytes = w.bytes();
+        const size_t length = static_cast<size_t>(frameLengthOf(h) + padding);
+        EXPECT_LE(bytes.size(), length) << "test frame does not fit";
+        bytes.resize(length, 0);
+        return bytes;
+    }
+};
+
+std::vector<uint8_t> repeated(const TestFrame& f, int times) {
+    std::vector<uint8_t> out;
+    const auto one = f.build();
+    for (int i = 0; i < times; ++i) out.insert(out.end(), one.begin(), one.end());
+    return out;
+}
+
+// Joint stereo shares the samples of the subbands above the bound and keeps separate scale
+// factors; the result equals a stereo frame that carries the same samples twice.
+TEST(Layer2Frames, JointStereoSharesSamplesAboveTheBound) {
+    TestFrame joint;
+    joint.mode = 1;
+    joint.modeExtension = 0;  // bound at subband 4
+    for (int sb : {1, 5, 9, 20}) {
+        joint.allocation[sb][0] = joint.allocation[sb][1] = sb < 11 ? 5 : 3;
+        joint.scale[sb][0] = 6;
+        joint.scale[sb][1] = 9;
+    }
+    joint.allocation[1][1] = 2;  // below the bound the channels differ
+    TestFrame stereo = joint;
+    stereo.mode = 0;
+    stereo.level = joint.level;
+
+    const Decoded a = decodeStream(repeated(joint, 3));
+    const Decoded b = decodeStream(repeated(stereo, 3));
+    ASSERT_EQ(a.pcm.size(), b.pcm.size());
+    EXPECT_EQ(a.pcm, b.pcm);
+    long energy = 0;
+    for (int16_t v : a.pcm) energy += std::abs(v);
+    EXPECT_GT(energy, 0);
+}
+
+// Subbands at and above the limit are not decoded but their bits are skipped exactly, so the
+// subbands below come out as if the upper ones were never sent.
+TEST(Layer2Frames, SubbandsAboveTheLimitAreSkippedNotMisread) {
+    TestFrame both;
+    both.sampleRateIndex = 0;  // 44.1 kHz, 192 kbit/s: table 1, 30 subbands
+    both.allocation[2][0] = both.allocation[2][1] = 4;
+    both.scale[2][0] = both.scale[2][1] = 8;
+    both.allocation[20][0] = 5;  // odd bit counts above the limit shift everything after
+    both.allocation[29][1] = 3;
+    both.scale[20][0] = both.scale[29][1] = 4;
+    TestFrame lowOnly = both;
+    lowOnly.allocation[20][0] = lowOnly.allocation[29][1] = 0;
+
+    const Decoded limited = decodeStream(repeated(both, 3), 8000);  // subbands 0..11
+    const Decoded reference = decodeStream(repeated(lowOnly, 3), 24000);
+    EXPECT_EQ(limited.pcm, reference.pcm);
+    EXPECT_NE(decodeStream(repeated(both, 3), 24000).pcm, reference.pcm);
+}
+
+TEST(Layer2Frames, TableAndSubbandLimitFollowRateBitrateAndMode) {
+    struct Case {
+        int id, bitrateIndex, sampleRateIndex, mode, limitHz, subbands;
+    };
+    const Case cases[] = {
+        {1, 4, 1, 0, 24000, 8},         // 48 kHz 64 kbit/s stereo: table 2
+        {1, 4, 2, 1, 24000, 12},        // 32 kHz 64 kbit/s joint: table 3
+        {1, 2, 0, 3, 24000, 8},         // 44.1 kHz 48 kbit/s single channel: table 2
+        {1, 8, 0, 2, 24000, 27},        // 44.1 kHz 128 kbit/s dual channel: 64 per channel, table 0
+        {1, 10, 0, 0, 24000, 30},       // 44.1 kHz: subband 31 is never decoded
+        {1, 0, 1, 0, 24000, 27},        // free format at 48 kHz: table 0
+        {0, 8, 0, 0, 24000, 30},        // MPEG-2: table 4
+        {1, 10, 0, 0, 8000, 12},        // (22050 + 8000 * 64) / 44100
+        {1, 10, 0, 0, 0, 1},            // below 1000 Hz counts as 1000
+        {1, 10, 0, 0, 2147483647, 30},  // no overflow on absurd limits
+    };
+    for (const Case& c : cases) {
+        TestFrame f;
+        f.id = c.id;
+        f.bitrateIndex = c.bitrateIndex;
+        f.sampleRateIndex = c.sampleRateIndex;
+        f.mode = c.mode;
+        Layer2Decoder d;
+        SynthesisState s;
+        PcmFormat format{};
+        ASSERT_EQ(d.init(f.header(), 417, c.limitHz, &format, s), 1) << c.bitrateIndex;
+        EXPECT_EQ(d.subbandLimit(), c.subbands) << c.id << " " << c.bitrateIndex << " " << c.mode;
+        EXPECT_EQ(format.channels, c.mode == 3 ? 1 : 2);
+        EXPECT_EQ(format.valuesPerFrame, 1152 * format.channels);
+        EXPECT_EQ(format.sampleRate, kSampleRateHz[c.id][c.sampleRateIndex]);
+        EXPECT_EQ(format.bitsPerSample, 16);
+        EXPECT_EQ(format.frameBytes, 417);
+    }
+}
+
+TEST(Layer2Frames, InitRefusesWhatNoStreamMayCarry) {
+    auto refused = [](TestFrame f, int32_t frameBytes = 417, int syncKind = 1) {
+        FrameHeader h = f.header();
+        h.syncKind = syncKind;
+        Layer2Decoder d;
+        SynthesisState s;
+        PcmFormat format{};
+        return d.init(h, frameBytes, 24000, &format, s) == 0;
+    };
+    TestFrame f;
+    EXPECT_FALSE(refused(f));
+    TestFrame reservedRate = f;
+    reservedRate.sampleRateIndex = 3;
+    EXPECT_TRUE(refused(reservedRate));
+    TestFrame stereo80 = f;
+    stereo80.bitrateIndex = 5;  // 80 kbit/s stereo is not allowed
+    EXPECT_TRUE(refused(stereo80));
+    TestFrame mono224 = f;
+    mono224.mode = 3;
+    mono224.bitrateIndex = 11;  // 224 kbit/s single channel is not allowed
+    EXPECT_TRUE(refused(mono224));
+    TestFrame forbidden = f;
+    forbidden.id = 0;
+    forbidden.bitrateIndex = 15;
+    EXPECT_TRUE(refused(forbidden));
+    TestFrame lsf = f;
+    lsf.id = 0;
+    EXPECT_TRUE(refused(lsf, 417, 2));  // MPEG 2.5 has no Layer II
+    EXPECT_TRUE(refused(f, 3));         // a frame shorter than its header
+}
+
+TEST(Layer2Frames, DecodeRefusesForeignFramesAndConsumesInitBytesPlusPadding) {
+    TestFrame f;
+    f.allocation[0][0] = 3;
+    f.scale[0][0] = 10;
+    Layer2Decoder d;
+    SynthesisState s;
+    std::vector<int16_t> pcm(2304);
+    auto frame = f.build();
+    EXPECT_EQ(d.decodeFrame(frame.data(), frame.size(), pcm.data(), s), 0u);  // before init
+    ASSERT_EQ(d.init(f.header(), 500, 24000, nullptr, s), 1);
+
+    uint64_t r = d.decodeFrame(frame.data(), frame.size(), pcm.data(), s);
+    EXPECT_EQ(consumedBytes(r), 500u);  // the bytes given to init, not the header's 576
+    EXPECT_EQ(producedBytes(r), 4608u);
+
+    TestFrame padded = f;
+    padded.padding = 1;
+    auto withPadding = padded.build();
+    r = d.decodeFrame(withPadding.data(), withPadding.size(), pcm.data(), s);
+    EXPECT_EQ(consumedBytes(r), 501u);
+
+    auto badSync = frame;
+    badSync[1] = 0xE4 | (badSync[1] & 0x0F);  // 0xFFE
+    EXPECT_EQ(d.decodeFrame(badSync.data(), badSync.size(), pcm.data(), s), 0u);
+    TestFrame mono = f;
+    mono.mode = 3;
+    mono.bitrateIndex = 10;
+    auto monoFrame = mono.build();
+    EXPECT_EQ(d.decodeFrame(monoFrame.data(), monoFrame.size(), pcm.data(), s), 0u);
+    TestFrame otherRate = f;
+    otherRate.bitrateIndex = 9;
+    auto otherFrame = otherRate.build();
+    EXPECT_EQ(d.decodeFrame(otherFrame.data(), otherFrame.size(), pcm.data(), s), 0u);
+    EXPECT_EQ(d.decodeFrame(frame.data(), 3, pcm.data(), s), 0u);
+}
+
+TEST(Layer2Frames, CrcIsSkippedUnchecked) {
+    TestFrame plain;
+    plain.allocation[3][0] = 7;
+    plain.allocation[3][1] = 2;
+    plain.scale[3][0] = plain.scale[3][1] = 12;
+    TestFrame checked = plain;
+    checked.crc = true;  // carries 0xBEEF, which is no valid CRC
+    EXPECT_EQ(decodeStream(repeated(plain, 2)).pcm, decodeStream(repeated(checked, 2)).pcm);
+}
+
+// A frame cut short (fewer readable bytes than its length) is decoded up to the cut; the
+// granule that runs past it and all after it are silent, and nothing past the cut is read.
+TEST(Layer2Frames, TruncatedFramesDecodeUpToTheCutAndAreSilentAfterIt) {
+    TestFrame f;
+    for (int sb = 0; sb < 8; ++sb) {
+        f.allocation[sb][0] = f.allocation[sb][1] = 4;  // 31 levels below subband 3, then 9
+        f.scale[sb][0] = f.scale[sb][1] = 20;
+    }
+    const auto frame = f.build();
+    auto decodeCut = [&](size_t available) {
+        Layer2Decoder d;
+        SynthesisState s;
+        EXPECT_EQ(d.init(f.header(), frameLengthOf(f.header()), 24000, nullptr, s), 1);
+        // An exact-size copy so that the address sanitizer sees any read past the cut.
+        std::vector<uint8_t> cut(frame.begin(), frame.begin() + static_cast<long>(available));
+        std::vector<int16_t> pcm(2304, 0x5555);
+        EXPECT_NE(d.decodeFrame(cut.data(), cut.size(), pcm.data(), s), 0u);
+        return pcm;
+    };
+    const auto whole = decodeCut(frame.size());
+    // Header 32 bits, allocation 2 * 88, selections 16 * 2, scale factors 16 * 6: 336 bits.
+    // A granule takes 2 * (3 * 15 + 5 * 10) = 190 bits; cut 100 bits into the second one.
+    const auto cut = decodeCut((336 + 190 + 100) / 8);
+    const size_t intact = 2 * 32 * 3;  // first granule: three slots of both channels
+    EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + intact, cut.begin()));
+    EXPECT_NE(whole, cut);
+    // Once the filter has drained the last decoded granule (16 slots later) the rest is zero.
+    EXPECT_TRUE(std::all_of(cut.begin() + 2 * 32 * (3 + 16), cut.end(),
+                            [](int16_t v) { return v == 0; }));
+    // Cut inside the allocation: the whole frame is silence.
+    const auto silent = decodeCut(6);
+    EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](int16_t v) { return v == 0; }));
+}
+
+// Random bytes behind a valid header: every outcome is a refusal or a whole frame, and no
+// byte outside the frame is touched.
+TEST(Layer2Frames, ArbitraryBytesNeverReadPastTheFrame) {
+    std::mt19937 rng(2024);
+    std::vector<int16_t> pcm(2304);
+    for (int trial = 0; trial < 3000; ++trial) {
+        TestFrame f;
+        f.id = trial % 4 == 0 ? 0 : 1;
+        f.mode = trial % 4;
+        f.bitrateIndex = f.mode == 3 ? 1 + trial % 10 : 10 + trial % 5;
+        f.sampleRateIndex = trial % 3;
+        const int length = frameLengthOf(f.header());
+        std::vector<uint8_t> bytes(static_cast<size_t>(rng() % (length + 8)) + 4);
+        for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+        const auto head = f.build();
+        std::copy(head.begin(), head.begin() + 4, bytes.begin());
+        bytes[3] = static_cast<uint8_t>((bytes[3] & 0x3F) | f.mode << 6);
+        Layer2Decoder d;
+        SynthesisState s;
+        ASSERT_EQ(d.init(f.header(), length, 24000, nullptr, s), 1);
+        const uint64_t r = d.decodeFrame(bytes.data(), bytes.size(), pcm.data(), s);
+        if (r != 0) {
+            EXPECT_EQ(consumedBytes(r), static_cast<uint32_t>(length + ((bytes[2] >> 1) & 1)));
+        }
     }
 }
 
