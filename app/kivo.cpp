@@ -1,0 +1,55 @@
+#include "kivo.h"
+
+#include <utility>
+
+#include "bindings.h"
+#include "other_windows.h"
+#include "program.h"
+
+namespace kivo {
+
+Kivo::Kivo(std::string programDir)
+    : programDir_(std::move(programDir)),
+      main_(std::make_unique<MainWindow>()),
+      animation_([this] {
+          auto* window = new AnimationWindow(nullptr);
+          bindAnimationWindow(*this, *window);
+          return window;
+      }),
+      feedback_([this] {
+          auto* window = new FeedbackWindow(nullptr);
+          bindFeedbackWindow(*this, *window);
+          return window;
+      }),
+      webPlayer_([this] {
+          auto* window = new WebPlayerWindow(nullptr);
+          bindWebPlayerWindow(*this, *window);
+          return window;
+      }),
+      endHookTarget_(std::make_shared<Kivo*>(this)) {
+    bindMainWindow(*this);
+    // Ending the program removes the held player first, so the sound stops at once. The hook
+    // outlives this object in the runtime's list, hence the shared target.
+    runtime::addEndProgramHook([target = endHookTarget_] {
+        if (*target != nullptr) (*target)->player().remove();
+    });
+}
+
+Kivo::~Kivo() {
+    *endHookTarget_ = nullptr;
+    animation_.unload();
+    feedback_.unload();
+    webPlayer_.unload();
+}
+
+void Kivo::start() {
+    emit main_->created();
+    main_->show();
+}
+
+void showCompanionMessage(Kivo& kivo, std::string_view text) {
+    MainWindow& window = kivo.mainWindow();
+    window.tipBalloon->popUp(window.left() + 445, window.top() + 10, text, -1);
+}
+
+}  // namespace kivo

@@ -1,0 +1,60 @@
+// The player application: its four windows, the player it holds, and the operations that the
+// handlers of every window share. All state lives in the controls of the windows.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "held_player.h"
+#include "main_window.h"
+#include "window_loader.h"
+
+namespace kivo {
+
+class Kivo {
+public:
+    // `programDir`: the folder of the program file (the playlists live beside it). Builds the
+    // main window and binds its events; nothing is shown until start().
+    explicit Kivo(std::string programDir);
+    ~Kivo();
+    Kivo(const Kivo&) = delete;
+    Kivo& operator=(const Kivo&) = delete;
+
+    // Raises the main window's created event (start-up) and shows it.
+    void start();
+
+    MainWindow& mainWindow() { return *main_; }
+    // The other windows, loaded on demand; one open copy each.
+    runtime::WindowSlot& animationWindow() { return animation_; }
+    runtime::WindowSlot& feedbackWindow() { return feedback_; }
+    runtime::WindowSlot& webPlayerWindow() { return webPlayer_; }
+    HeldPlayer& player() { return player_; }
+    const std::string& programDir() const { return programDir_; }
+
+private:
+    std::string programDir_;
+    HeldPlayer player_;
+    std::unique_ptr<MainWindow> main_;
+    runtime::WindowSlot animation_;
+    runtime::WindowSlot feedback_;
+    runtime::WindowSlot webPlayer_;
+    std::shared_ptr<Kivo*> endHookTarget_;
+};
+
+// Pops the companion's balloon up beside the main window with the text.
+void showCompanionMessage(Kivo& kivo, std::string_view text);
+
+// Fills the song list from the current playlist's file.
+void loadPlaylist(Kivo& kivo);
+// Writes the song list to the current playlist's file.
+void savePlaylist(Kivo& kivo);
+
+// Plays the selected song from its beginning.
+void playSelected(Kivo& kivo);
+// Makes the selected song the current one and tells the user.
+void showNowPlaying(Kivo& kivo);
+// Moves on after a song has ended.
+void advanceAfterSong(Kivo& kivo);
+
+}  // namespace kivo

@@ -1,0 +1,127 @@
+#include "skin.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include "pic_box.h"
+#include "picture.h"
+#include "super_btn.h"
+
+// Resources built into a static library are registered only when asked for by name.
+static void registerSkinResources() {
+#if KIVO_HAVE_SKIN
+    Q_INIT_RESOURCE(assets);
+#endif
+}
+
+namespace kivo {
+
+namespace {
+
+struct Dress {
+    std::string_view handle;
+    std::string_view normal;
+    std::string_view hot;  // empty for picture boxes
+};
+
+// Template pictures, per control. Captioned buttons wear the face of their size.
+constexpr Dress kDresses[] = {
+    // main window
+    {"decorPicture1", "decorPicture1.gif", ""},
+    {"decorPicture2", "decorPicture2.gif", ""},
+    {"discPicture", "discPicture.gif", ""},
+    {"statusPicture", "statusPicture0.gif", ""},
+    {"playButton", "playButton-play.gif", "playButton-play-hot.gif"},
+    {"previousButton", "previousButton.gif", "previousButton-hot.gif"},
+    {"nextButton", "nextButton.gif", "nextButton-hot.gif"},
+    {"modeButton", "modeButton.gif", "modeButton-hot.gif"},
+    {"volumeButton", "volumeButton.gif", "volumeButton-hot.gif"},
+    {"muteButton", "speaker.gif", "speaker-hot.gif"},
+    {"animationButton", "face-80x22.gif", "face-80x22-hot.gif"},
+    {"helpButton", "face-48x22.gif", "face-48x22-hot.gif"},
+    {"tipsButton", "face-70x22.gif", "face-70x22-hot.gif"},
+    {"playlistToggleButton", "face-105x22.gif", "face-105x22-hot.gif"},
+    {"locateButton", "face-44x22.gif", "face-44x22-hot.gif"},
+    {"addButton", "face-44x22.gif", "face-44x22-hot.gif"},
+    {"deleteButton", "face-44x22.gif", "face-44x22-hot.gif"},
+    {"clearButton", "face-44x22.gif", "face-44x22-hot.gif"},
+    {"saveButton", "face-44x22.gif", "face-44x22-hot.gif"},
+    {"searchButton", "face-45x22.gif", "face-45x22-hot.gif"},
+    {"kugouButton", "face-45x22.gif", "face-45x22-hot.gif"},
+    {"minimizeButton", "face-20x20.gif", "face-20x20-hot.gif"},
+    {"closeButton", "face-20x20.gif", "face-20x20-hot.gif"},
+    {"searchCloseButton", "face-20x20.gif", "face-20x20-hot.gif"},
+    // animation window
+    {"animationPicture", "dance01.gif", ""},
+    // help window
+    {"feedbackPicture", "feedbackPicture.gif", ""},
+    {"spaceButton", "spaceButton.gif", "spaceButton-hot.gif"},
+    {"sinaWeiboButton", "sinaWeiboButton.gif", "sinaWeiboButton-hot.gif"},
+    {"tencentWeiboButton", "tencentWeiboButton.gif", "tencentWeiboButton-hot.gif"},
+    {"aboutButton", "face-48x22.gif", "face-48x22-hot.gif"},
+    {"moreButton", "face-68x22.gif", "face-68x22-hot.gif"},
+    {"feedbackCancelButton", "face-48x22.gif", "face-48x22-hot.gif"},
+    // web music window
+    {"webPicButton", "webPicButton.gif", "webPicButton-hot.gif"},
+    {"webMinimizeButton", "face-20x20-web.gif", "face-20x20-web-hot.gif"},
+    {"webCloseButton", "face-20x20-web.gif", "face-20x20-web-hot.gif"},
+};
+
+QByteArray resource(const QString& path) {
+    static const bool registered = (registerSkinResources(), true);
+    (void)registered;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A plain rounded face in the skin's colours, stored as PNG.
+QByteArray standIn(QSize size, bool hot) {
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(0x2B, 0x21, 0x50));
+    painter.setBrush(hot ? QColor(0xFF, 0xEF, 0xA6) : QColor(0xE6, 0xDE, 0xFF));
+    const int radius = std::min(size.width(), size.height()) / 3;
+    painter.drawRoundedRect(QRect(QPoint(0, 0), size).adjusted(0, 0, -1, -1), radius, radius);
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+}  // namespace
+
+QByteArray skinPicture(std::string_view name, QSize size) {
+    QByteArray bytes = resource(":/pictures/" + qs(name));
+    return bytes.isEmpty() ? standIn(size, name.find("-hot") != std::string_view::npos) : bytes;
+}
+
+QByteArray skinSound(std::string_view name) {
+    return resource(":/sounds/" + qs(name));
+}
+
+void dressWindow(const ControlSet& controls) {
+    for (const Dress& dress : kDresses) {
+        auto* widget = qobject_cast<QWidget*>(controls.find(dress.handle));
+        if (widget == nullptr) continue;  // a control of another window
+        const QSize size = widget->size();
+        if (auto* box = qobject_cast<runtime::PicBox*>(widget); box != nullptr) {
+            box->setPicture(skinPicture(dress.normal, size));
+        } else if (auto* button = qobject_cast<runtime::SuperBtn*>(widget); button != nullptr) {
+            button->setNormalPicture(skinPicture(dress.normal, size));
+            button->setHotPicture(skinPicture(dress.hot, size));
+        }
+    }
+}
+
+}  // namespace kivo

@@ -1,0 +1,29 @@
+// The pictures of the windows, from the skin's resources. A picture that the program was built
+// without is drawn in code instead, so a window always shows every control.
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+#include <cstdint>
+#include <string_view>
+
+#include "control_set.h"
+
+namespace kivo {
+
+// The skin's colours for lines and fills (0xBBGGRR): violet border lines, a lavender mist fill
+// for the panels and a lighter one inside the list and the now-playing frame.
+inline constexpr uint32_t kSkinBorder = 0xFF5C7B;
+inline constexpr uint32_t kSkinPanelFill = 0xFFEAEF;
+inline constexpr uint32_t kSkinInnerFill = 0xFFF7F9;
+
+// The bytes of ":/pictures/<name>", or a stand-in of `size` when the resource is missing.
+QByteArray skinPicture(std::string_view name, QSize size);
+
+// The bytes of ":/sounds/<name>"; empty when missing.
+QByteArray skinSound(std::string_view name);
+
+// Gives every control of the window its template pictures.
+void dressWindow(const ControlSet& controls);
+
+}  // namespace kivo

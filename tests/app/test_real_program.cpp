@@ -1,0 +1,192 @@
+// The real program: one copy per program name, and its main window on a virtual X display.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QColor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "temp_folder.h"
+
+namespace kivo {
+namespace {
+
+// Runs a copy of the program under a name of our own, so that a player someone runs on this
+// machine does not count as a copy.
+class ProgramCopies {
+public:
+    ProgramCopies() {
+        const QString base = QString("kivo-test-%1").arg(::getpid());
+        first_ = install(base);
+        other_ = install(base + "-other");
+    }
+    ~ProgramCopies() {
+        for (auto& process : processes_) stop(*process);
+    }
+
+    QString first() const { return first_; }
+    QString other() const { return other_; }
+
+    QProcess& start(const QString& program, const QProcessEnvironment& environment) {
+        auto& process = processes_.emplace_back(std::make_unique<QProcess>());
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, {});
+        process->waitForStarted(5000);
+        return *process;
+    }
+    static void stop(QProcess& process) {
+        if (process.state() == QProcess::NotRunning) return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+
+private:
+    QString install(const QString& name) {
+        const QString path = QString::fromStdString(folder_.path()) + "/" + name;
+        std::filesystem::copy_file(KIVO_PROGRAM, path.toStdString());
+        std::filesystem::permissions(path.toStdString(), std::filesystem::perms::owner_all);
+        return path;
+    }
+
+    TempFolder folder_;
+    QString first_, other_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+QProcessEnvironment offscreen(const std::string& dataHome) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(dataHome));
+    return environment;
+}
+
+TEST(RealProgram, SecondCopyOfTheSameNameEndsSilently) {
+    TempFolder data;
+    ProgramCopies copies;
+    QProcess& first = copies.start(copies.first(), offscreen(data.path()));
+    ASSERT_EQ(first.state(), QProcess::Running);
+    QThread::msleep(1500);  // the first copy is up and has looked at the process list itself
+    ASSERT_EQ(first.state(), QProcess::Running) << "the first copy must not stop";
+
+    QProcess& second = copies.start(copies.first(), offscreen(data.path()));
+    ASSERT_TRUE(second.waitForFinished(15000)) << "a second copy must end by itself";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.readAllStandardOutput(), QByteArray());
+
+    QProcess& renamed = copies.start(copies.other(), offscreen(data.path()));
+    EXPECT_FALSE(renamed.waitForFinished(2000)) << "a copy under another name must run";
+    EXPECT_EQ(first.state(), QProcess::Running) << "the running copy must not be disturbed";
+}
+
+// A display number that no X server uses.
+int freeDisplay() {
+    for (int display = 71; display < 200; ++display) {
+        if (!QFile::exists(QString("/tmp/.X%1-lock").arg(display)) &&
+            !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display))) {
+            return display;
+        }
+    }
+    return -1;
+}
+
+bool run(const QString& program, const QStringList& arguments,
+         const QProcessEnvironment& environment, QByteArray* output = nullptr) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000)) return false;
+    if (output != nullptr) *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
+    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+    if (xvfb.isEmpty()) GTEST_SKIP() << "Xvfb is not installed (tools/setup.sh installs it)";
+    const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
+    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
+    const QString import = QStandardPaths::findExecutable("import");
+    ASSERT_FALSE(import.isEmpty()) << "imagemagick's import is needed for the screenshot";
+    ASSERT_FALSE(xwininfo.isEmpty()) << "x11-utils' xwininfo is needed to find the window";
+
+    const int display = freeDisplay();
+    ASSERT_GT(display, 0);
+    const QString name = QString(":%1").arg(display);
+    QProcess server;
+    server.start(xvfb, {name, "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"});
+    ASSERT_TRUE(server.waitForStarted(5000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display)) && clock.elapsed() < 10000) {
+        QThread::msleep(50);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", name);
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("WAYLAND_DISPLAY");
+    TempFolder data;
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(data.path()));
+
+    QProcess compositor;
+    if (!xcompmgr.isEmpty()) {
+        compositor.setProcessEnvironment(environment);
+        compositor.start(xcompmgr, {});
+        compositor.waitForStarted(5000);
+    }
+    ProgramCopies copies;
+    QProcess& player = copies.start(copies.first(), environment);
+
+    bool found = false;
+    for (clock.restart(); !found && clock.elapsed() < 30000; QThread::msleep(200)) {
+        QByteArray tree;
+        run(xwininfo, {"-root", "-tree"}, environment, &tree);
+        found = tree.contains("Kivo-mp3");
+        if (player.state() != QProcess::Running) break;
+    }
+    QThread::msleep(1500);  // let it paint and the compositor catch up
+    const QString shot = QString(KIVO_ARTIFACTS) + "/main-window.png";
+    QDir().mkpath(KIVO_ARTIFACTS);
+    const bool shotTaken = run(import, {"-window", "root", shot}, environment);
+
+    ProgramCopies::stop(player);
+    ProgramCopies::stop(compositor);
+    ProgramCopies::stop(server);
+
+    ASSERT_TRUE(found) << "the main window never appeared";
+    ASSERT_TRUE(shotTaken);
+    const QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    // The window sits at (50, 50), 476 x 510: its panels must show many colours, and the
+    // desktop must show through the bare background left of the panels.
+    const QRect window(50, 50, 476, 510);
+    std::set<QRgb> colours;
+    int painted = 0;
+    const QRgb desktop = image.pixel(1000, 750);
+    for (int y = window.top(); y <= window.bottom(); y += 2) {
+        for (int x = window.left(); x <= window.right(); x += 2) {
+            colours.insert(image.pixel(x, y));
+            if (image.pixel(x, y) != desktop) ++painted;
+        }
+    }
+    EXPECT_GT(colours.size(), 50u) << "the window looks blank";
+    EXPECT_GT(painted, window.width() * window.height() / 4 / 2) << "the window looks blank";
+    if (!xcompmgr.isEmpty()) {
+        EXPECT_EQ(image.pixel(window.left() + 8, window.top() + 300), desktop)
+            << "the bare background must be see-through";
+    }
+}
+
+}  // namespace
+}  // namespace kivo

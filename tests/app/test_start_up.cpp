@@ -1,0 +1,80 @@
+// Start-up, the one-copy rule and the end of the program.
+#include <QApplication>
+#include <QFont>
+
+#include "app_fixture.h"
+#include "start_up.h"
+
+namespace kivo {
+namespace {
+
+using runtime::ProcessEntry;
+
+TEST(SingleInstance, CountsExactNamesOnly) {
+    const std::string own = "kivo";
+    EXPECT_FALSE(anotherCopyRuns({}, own));
+    EXPECT_FALSE(anotherCopyRuns({{1, "init"}, {7, "kivo"}, {9, "bash"}}, own));
+    EXPECT_TRUE(anotherCopyRuns({{1, "init"}, {7, "kivo"}, {9, "bash"}, {12, "kivo"}}, own));
+    // Another name, another letter case or a longer name is another program.
+    EXPECT_FALSE(anotherCopyRuns({{7, "kivo"}, {8, "Kivo"}, {9, "kivo2"}, {10, "kiv"}}, own));
+}
+
+class StartUpTest : public AppTest {};
+
+TEST_F(StartUpTest, ReadyWindowHasTheTemplateStateAndPlaylistZero) {
+    writePlaylist("本地列表", "/a.mp3\r\n/b.mp3\r\n/c.mp3\r\n");
+    writePlaylist("最爱歌曲", "/other.mp3\r\n");
+    kivo_->start();
+    MainWindow& w = window();
+    EXPECT_TRUE(w.isLayered());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.songList->itemCount(), 3);
+    EXPECT_EQ(w.songCountLabel->caption(), "歌曲总数：3");
+    EXPECT_EQ(w.playlistCombo->current(), 0);
+    EXPECT_EQ(w.songList->current(), -1);
+    EXPECT_EQ(w.nowPlayingLabel->caption(), kWelcomeCaption);
+    EXPECT_EQ(w.percentLabel->caption(), "0%");
+    EXPECT_EQ(w.modeLabel->caption(), "◣循环播放◥");
+    EXPECT_TRUE(w.menus().isChecked("loopPlayItem"));
+    EXPECT_FALSE(w.menus().isChecked("autoSwitchListItem"));
+    EXPECT_FALSE(w.songList->isSorted());
+    EXPECT_FALSE(kivo_->player().holdsPlayer());
+    // The welcome is the last message of the start-up, at its place beside the window.
+    EXPECT_EQ(balloonText(),
+              "欢迎使用【Kivo-mp3播放器】      我就是Kivo，Kivo就是我\r\n\r\n"
+              "不要迷恋哥，哥只是个传说！不要迷恋姐，姐会让你吐血！\r\n\r\n哈哈哈哈哈~~~~~~");
+    EXPECT_EQ(w.tipBalloon->point(), QPoint(w.left() + 445, w.top() + 10));
+    EXPECT_EQ(w.geometry(), QRect(50, 50, 476, 510));
+}
+
+TEST_F(StartUpTest, ThemeAndVolumeSetUp) {
+    kivo_->start();
+    EXPECT_EQ(QApplication::font().family(), "WenQuanYi Micro Hei");
+    // Pure white is the see-through key: the theme must not paint it anywhere.
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
+        EXPECT_NE(QApplication::palette().color(role), QColor(Qt::white));
+    }
+    MainWindow& w = window();
+    const int maximum = int(w.systemVolume->maximum());
+    EXPECT_EQ(w.volumeSlider->maximum(), maximum);
+    EXPECT_EQ(w.volumeSlider->position(), maximum / 2);
+}
+
+TEST_F(StartUpTest, CloseEndsTheProgramAtOnceWithoutSaving) {
+    writePlaylist("本地列表", "/a.mp3\r\n");
+    kivo_->start();
+    window().songList->addItem("/unsaved.mp3");
+    int code = -1;
+    try {
+        window().closeButton->click();
+    } catch (const ProgramEnded& ended) {
+        code = ended.code;
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(kivo_->player().holdsPlayer());
+    EXPECT_EQ(readFile(playlistPath("本地列表")), "/a.mp3\r\n");
+    EXPECT_EQ(dialogs_.calls().size(), 0u);
+}
+
+}  // namespace
+}  // namespace kivo
