@@ -20,10 +20,10 @@ struct XingInfo {
     int32_t mpeg1 = 0;       // 1 for MPEG-1
     int32_t sampleRate = 0;  // Hz (halved for MPEG-2)
     int32_t flags = 0;
-    int32_t frames = 0;      // when flags bit 0
-    int32_t bytes = 0;       // when flags bit 1
-    int32_t vbrScale = -1;   // when flags bit 3
-    bool hasToc = false;     // flags bit 2
+    int32_t frames = 0;     // when flags bit 0
+    int32_t bytes = 0;      // when flags bit 1
+    int32_t vbrScale = -1;  // when flags bit 3
+    bool hasToc = false;    // flags bit 2
     std::array<uint8_t, 100> toc{};
 };
 
@@ -37,6 +37,10 @@ int32_t measureFrameLength(const uint8_t* p, size_t n, const FrameHeader& header
 
 // Offset of the first sync (0xFF, then a top nibble 0xF or 0xE) at or after `from`, or -1.
 ptrdiff_t findSync(const uint8_t* p, size_t n, size_t from);
+
+// Whether two frame headers can belong to one stream: same sample rate, layer and version, and
+// both single channel or both not.
+bool sameStream(const FrameHeader& a, const FrameHeader& b);
 
 // The three-frame check of one search attempt over a peeked window of `n` bytes. On success
 // `header` and `frameLength` describe the third frame.
