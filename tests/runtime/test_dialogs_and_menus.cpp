@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWidget>
 
 #include "common_dlg.h"
@@ -18,7 +19,7 @@ namespace {
 
 class DialogsTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::qtApp(); }
+    QApplication& app_ = test::qtApp();  // before any widget member
     ScriptedDialogs dialogs;
 };
 
@@ -155,6 +156,20 @@ TEST_F(MenusTest, ShortcutListensOnTheWindow) {
     EXPECT_EQ(del->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     EXPECT_TRUE(window.actions().contains(del));
     EXPECT_FALSE(window.actions().contains(menus->item("playItem")));
+}
+
+TEST_F(MenusTest, CtrlDRunsTheItemWhileItsMenuIsHidden) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QSignalSpy clicks(menus, &PopupMenus::itemClicked);
+    QTest::keyClick(&window, Qt::Key_D, Qt::ControlModifier);
+    processPendingEvents();
+    ASSERT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks[0][0].toString(), QStringLiteral("deleteSelectedItem"));
+    QTest::keyClick(&window, Qt::Key_D);  // D alone is no shortcut
+    processPendingEvents();
+    EXPECT_EQ(clicks.count(), 1);
 }
 
 }  // namespace

@@ -11,10 +11,8 @@ namespace {
 
 class ListBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::qtApp();
-        list.resize(300, 200);
-    }
+    QApplication& app_ = test::qtApp();  // before any widget member
+    void SetUp() override { list.resize(300, 200); }
     void fill(std::initializer_list<const char*> texts) {
         for (const char* t : texts) list.addItem(t);
     }

@@ -10,8 +10,8 @@ namespace {
 
 class SuperBarTest : public ::testing::Test {
 protected:
+    QApplication& app_ = test::qtApp();  // before any widget member
     void SetUp() override {
-        test::qtApp();
         bar.setGeometry(0, 0, 320, 5);
         bar.setMaximumValue(100);
         QObject::connect(&bar, &SuperBar::stepBackward,
