@@ -110,8 +110,8 @@ def fringe_faults(rgba, width, height, key):
             i = y * width + x
             if is_key[i] or not near_key(rgba[4 * i:4 * i + 3], key):
                 continue
-            if any(0 <= x + dx < width and 0 <= y + dy < height and is_key[(y + dy) * width + x + dx]
-                   for dy in (-1, 0, 1) for dx in (-1, 0, 1)):
+            if any(0 <= x + dx < width and 0 <= y + dy < height
+                   and is_key[(y + dy) * width + x + dx] for dy in (-1, 0, 1) for dx in (-1, 0, 1)):
                 fringe += 1
     return partial, fringe, sum(is_key)
 
@@ -246,8 +246,8 @@ def main(argv):
     listed = {n for n, *_ in asset_names.pictures()}
     extra = set(os.listdir(pictures)) - listed
     report.check(not extra, f"pictures not in the resource list: {sorted(extra)}")
-    total = sum(os.path.getsize(os.path.join(d, f)) for d in (pictures, os.path.join(assets, "sounds"))
-                for f in os.listdir(d))
+    folders = (pictures, os.path.join(assets, "sounds"))
+    total = sum(os.path.getsize(os.path.join(d, f)) for d in folders for f in os.listdir(d))
     report.check(total < MAX_TOTAL_BYTES, f"assets take {total} bytes, more than 2 MB")
     print(f"skin: {total} bytes in {len(listed) + 2} files")
     print(f"{report.passed} passed, {report.failed} failed")

@@ -7,12 +7,12 @@ file name of every still picture to its drawing, ANIMATIONS the animated ones.
 import math
 
 import kivo as K
-from skinlib import (BLUSH, INK, LAVENDER, MINT, MINT_DARK, MINT_LIGHT, PINK, RED, SKY, SKY_DARK,
-                     SNOW, SUNSHINE, SUNSHINE_PALE, TANGERINE, TANGERINE_DARK, TANGERINE_LIGHT,
-                     VIOLET, VIOLET_DARK, VIOLET_LIGHT, circle, ellipse, group, heart, line,
-                     linear, note, path, polygon, radial, rect, sparkle, star, svg_doc, text)
+from skinlib import (INK, LAVENDER, MINT, PINK, RED, SKY, SKY_DARK, SNOW, SUNSHINE,
+                     SUNSHINE_PALE, TANGERINE, TANGERINE_LIGHT, VIOLET, VIOLET_DARK, VIOLET_LIGHT,
+                     circle, group, heart, line, linear, note, path, polygon, radial, rect,
+                     sparkle, star, svg_doc, text)
 
-GLOW = SUNSHINE
+GLOW = SUNSHINE  # the hot faces glow
 
 # Fills of the round buttons: (light centre, rim) normal and hot.
 TONES = {
@@ -89,9 +89,8 @@ def mode_icon(c, r):
 
 
 def speaker_shape(cx, cy, s):
-    return polygon(((cx - 6 * s, cy - 2.6 * s), (cx - 2.6 * s, cy - 2.6 * s), (cx + 2 * s, cy - 6.5 * s),
-                    (cx + 2 * s, cy + 6.5 * s), (cx - 2.6 * s, cy + 2.6 * s), (cx - 6 * s, cy + 2.6 * s)),
-                   SNOW, INK, 1.3)
+    outline = ((-6, -2.6), (-2.6, -2.6), (2, -6.5), (2, 6.5), (-2.6, 2.6), (-6, 2.6))
+    return polygon([(cx + x * s, cy + y * s) for x, y in outline], SNOW, INK, 1.3)
 
 
 def speaker_icon(muted):
@@ -106,7 +105,8 @@ def speaker_icon(muted):
             out += line(x - 2.6 * s, c + 2.6 * s, x + 2.6 * s, c - 2.6 * s, RED, 1.8)
         else:
             for k, rad in enumerate((3.2, 6.0)):
-                a = f"M{c + 2 * s:.2f},{c - rad * s:.2f} A{rad * s:.2f},{rad * s:.2f} 0 0 1 {c + 2 * s:.2f},{c + rad * s:.2f}"
+                a = (f"M{c + 2 * s:.2f},{c - rad * s:.2f} A{rad * s:.2f},{rad * s:.2f} 0 0 1 "
+                     f"{c + 2 * s:.2f},{c + rad * s:.2f}")
                 out += path(a, None, INK, 3.0) + path(a, None, SNOW, 1.4)
         return out
     return draw
@@ -240,8 +240,8 @@ def tile(hot, tone, icon):
 
 
 def house_icon():
-    return (polygon(((28.5, 13), (45, 27), (40.5, 27), (40.5, 43), (16.5, 43), (16.5, 27), (12, 27)),
-                    SNOW, INK, 1.8)
+    walls = ((28.5, 13), (45, 27), (40.5, 27), (40.5, 43), (16.5, 43), (16.5, 27), (12, 27))
+    return (polygon(walls, SNOW, INK, 1.8)
             + rect(24.5, 33, 8, 10, 2, TANGERINE_LIGHT, INK, 1.3)
             + heart(28.5, 23.5, 3.6, PINK, INK, 1.1))
 
@@ -262,7 +262,8 @@ def web_pic(hot):
     body += path("M15,17 Q19,13 24,15 Q27,19 23,22 Q19,25 20,29 Q15,28 13,23 Z", "#7DDB6A", INK,
                  1.1)
     body += path("M29,24 Q34,21 38,25 Q39,31 34,35 Q30,33 31,29 Z", "#7DDB6A", INK, 1.1)
-    band = f"M{c - 18:.2f},{c + 1:.2f} C{c - 20:.2f},{c - 25:.2f} {c + 20:.2f},{c - 25:.2f} {c + 18:.2f},{c + 1:.2f}"
+    band = (f"M{c - 18:.2f},{c + 1:.2f} C{c - 20:.2f},{c - 25:.2f} {c + 20:.2f},{c - 25:.2f} "
+            f"{c + 18:.2f},{c + 1:.2f}")
     body += path(band, None, INK, 5.6) + path(band, None, VIOLET, 2.8)
     for side in (-1, 1):
         body += rect(c + 19 * side - 4.5, c - 6, 9, 14, 4, "url(#cup)", INK, 1.5)

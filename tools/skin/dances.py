@@ -7,8 +7,8 @@ DANCES lists (function, frame count, frame delay in 1/100 s) in picture order.
 import math
 
 from kivo import kivo
-from skinlib import (BLUSH, INK, LAVENDER, MINT, MINT_DARK, MINT_LIGHT, PINK, RED, SKY, SKY_DARK,
-                     SNOW, SUNSHINE, TANGERINE, VIOLET, VIOLET_DARK, VIOLET_LIGHT, circle,
+from skinlib import (INK, LAVENDER, MINT, PINK, RED, SKY, SKY_DARK,
+                     SNOW, SUNSHINE, VIOLET, VIOLET_DARK, VIOLET_LIGHT, circle,
                      ellipse, group, heart, line, note, path, polygon, rect, sparkle, star, text)
 
 W, H = 103, 110
@@ -76,8 +76,8 @@ def dance02(t):
     bridge = (path("M2,109 L2,99 Q51,47 101,99 L101,109 L84,109 Q51,80 18,109 Z",
                    "#C9B8FF", INK, 1.8)
               + path("M5,96 Q51,45 98,96", None, VIOLET_DARK, 1.2)
-              + "".join(path(f"M{x - 3:.2f},{deck(x - 3) + 3:.2f} L{x + 3:.2f},{deck(x + 3) + 3:.2f}",
-                             None, "#9C87F0", 1.4) for x in (18, 34, 68, 84))
+              + "".join(line(x - 3, deck(x - 3) + 3, x + 3, deck(x + 3) + 3, "#9C87F0", 1.4)
+                        for x in (18, 34, 68, 84))
               + "".join(line(x, deck(x) - 7, x, deck(x) + 1, INK, 1.6) for x in (10, 26, 76, 92))
               + path("M10,84 Q26,71 26,71 M76,71 Q92,84 92,84", None, INK, 1.6))
     water = "".join(path(f"M{x0 + 3 * s:.2f},{104 + 2 * (i % 2):.2f} q3,-3 6,0 t6,0", None,
@@ -89,10 +89,10 @@ def dance02(t):
     sweat = drop(76 - 4 * s, 22, 1.2) if abs(s) > 0.5 else ""
     # The far side of this bridge is the underworld: a little ghost bobs along.
     gx, gy = 11 + 2 * wave(t, 0.25), 62 + 3 * s
-    ghost = (path(f"M{gx - 7:.2f},{gy + 8:.2f} L{gx - 7:.2f},{gy:.2f} A7,7 0 0 1 {gx + 7:.2f},{gy:.2f} "
-                  f"L{gx + 7:.2f},{gy + 8:.2f} L{gx + 4.5:.2f},{gy + 6:.2f} L{gx + 2:.2f},{gy + 8:.2f} "
-                  f"L{gx - 0.5:.2f},{gy + 6:.2f} L{gx - 3:.2f},{gy + 8:.2f} L{gx - 5:.2f},{gy + 6:.2f} Z",
-                  "#EDE8FF", INK, 1.3)
+    hem = " ".join(f"L{gx + dx:.2f},{gy + dy:.2f}"
+                   for dx, dy in ((7, 8), (4.5, 6), (2, 8), (-0.5, 6), (-3, 8), (-5, 6)))
+    ghost = (path(f"M{gx - 7:.2f},{gy + 8:.2f} L{gx - 7:.2f},{gy:.2f} A7,7 0 0 1 {gx + 7:.2f},"
+                  f"{gy:.2f} {hem} Z", "#EDE8FF", INK, 1.3)
              + circle(gx - 2.5, gy, 1.3, INK) + circle(gx + 2.5, gy, 1.3, INK)
              + ellipse(gx, gy + 3.4, 1.4, 1.1, INK))
     return bridge + water + ghost + body + sweat
@@ -104,7 +104,8 @@ def dance03(t):
     bob = abs(s) * 2
     step = 5 * s
     body = kivo(cy=58 - bob, back=True, arms=((-27, 12, 4), (24 + 5 * s, -30, -7)),
-                feet=((-9 - step * 0.2, 36 + max(step, 0) * -0.8), (9 + step * 0.2, 36 + min(step, 0) * 0.8)),
+                feet=((-9 - step * 0.2, 36 - max(step, 0) * 0.8),
+                      (9 + step * 0.2, 36 + min(step, 0) * 0.8)),
                 tilt=3 * s, sprout_sway=2 * s)
     hearts = ""
     for i in range(3):
@@ -153,8 +154,9 @@ def dance05(t):
                  "C30,51.6 36.7,36 51,36 Z")
     water = (f'<clipPath id="w5"><path d="{clip_body}"/></clipPath>'
              f'<g clip-path="url(#w5)">'
-             + path(f"M26,{68 - slosh:.2f} Q38,{62 - slosh * 1.5:.2f} 51,68 Q64,{74 + slosh * 1.5:.2f}"
-                    f" 76,{68 + slosh:.2f} L76,90 L26,90 Z", "#7FD6FF", SKY_DARK, 1.2)
+             + path(f"M26,{68 - slosh:.2f} Q38,{62 - slosh * 1.5:.2f} 51,68 "
+                    f"Q64,{74 + slosh * 1.5:.2f} 76,{68 + slosh:.2f} L76,90 L26,90 Z", "#7FD6FF",
+                    SKY_DARK, 1.2)
              + circle(44 - slosh, 76, 1.6, SNOW) + circle(58 - slosh, 80, 1.2, SNOW)
              + "</g>")
     body = kivo(tilt=tilt, eyes="squeeze", mouth="o", blush=False,
@@ -180,15 +182,16 @@ def dance06(t):
     tears = ""
     for side in (-1, 1):
         x = 51 + 9 * side
-        tears += path(f"M{x:.2f},57 Q{x + 2 * side:.2f},64 {x + 6 * side:.2f},{70 + 2 * (k % 3):.2f}",
-                      None, SKY, 2.8)
+        tears += path(f"M{x:.2f},57 Q{x + 2 * side:.2f},64 {x + 6 * side:.2f},"
+                      f"{70 + 2 * (k % 3):.2f}", None, SKY, 2.8)
         for j in range(2):
             ph = (t * 2 + j * 0.5) % 1
             tears += drop(x + (14 + 4 * ph) * side, 70 + 26 * ph, 0.9)
     claps = ""
     if together:
         # Clap! Two twinkles burst out beside the hands.
-        claps = sparkle(22, 84, 5.5) + sparkle(80, 84, 5.5) + sparkle(28, 96, 3) + sparkle(74, 96, 3)
+        claps = (sparkle(22, 84, 5.5) + sparkle(80, 84, 5.5) + sparkle(28, 96, 3)
+                 + sparkle(74, 96, 3))
     sign = (rect(62, 5, 39, 18, 4, SUNSHINE, INK, 1.5)
             + text(81.5, 18.5, "求掌声!", 11, INK, family=CJK))
     return body + claps + tears + sign
@@ -278,7 +281,8 @@ def dance09(t):
     wob = 1.5 * math.sin(k * 2.1)
     bx, by = tx + 34 + wob, ty - 16
     body = kivo(cx=68, cy=56, tilt=-6, eyes="open", mouth="smirk" if k < 6 else "grin",
-                look=(-1, 0.8), arms=((bx - 68 - 2, by - 56 + 3, -4), (bx - 68 + 5, by - 56 - 2, 6)),
+                look=(-1, 0.8),
+                arms=((bx - 68 - 2, by - 56 + 3, -4), (bx - 68 + 5, by - 56 - 2, 6)),
                 arms_front=(True, True), feet=((-9, 36), (11, 36)))
     pen = pencil(bx, by, tx + wob, ty)
     done = sparkle(44, 70, 4) if k >= 6 else ""

@@ -4,7 +4,7 @@
 decorations and the help picture show one and the same character.
 """
 
-from skinlib import (BLUSH, INK, LAVENDER, MINT, MINT_DARK, PINK, RED, SNOW,
+from skinlib import (BLUSH, INK, MINT, MINT_DARK, PINK, RED, SNOW,
                      VIOLET, VIOLET_DARK, circle, ellipse, group, path, radial, rect)
 
 BODY_RX = 21.0
@@ -211,4 +211,3 @@ def kivo(cx=51.0, cy=60.0, tilt=0.0, squash=1.0, eyes="open", mouth="smile", loo
     return group(figure, rot=tilt, cx=cx, cy=foot_y, sy=squash)
 
 
-__all__ = ["kivo", "DEFS", "LAVENDER", "VIOLET"]

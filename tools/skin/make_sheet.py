@@ -77,7 +77,8 @@ def main(assets, out):
             labels.append(f"{i + 1}")
         row("Kivo's thirteen dances", firsts, "7x2", 2, labels)
         subprocess.run([CONVERT, "-background", DESKTOP, *rows, "-gravity", "West", "-append",
-                        "+repage", "-bordercolor", DESKTOP, "-border", "8", "-colors", "255", "+dither",
+                        "+repage", "-bordercolor", DESKTOP, "-border", "8", "-colors", "255",
+                        "+dither",
                         "-define", "png:exclude-chunks=date,time",
                         f"PNG8:{out}"], check=True)
 
