@@ -163,7 +163,7 @@ def disc(angle):
              + path(f"M{c + 20:.2f},{c + 19:.2f} A27.5,27.5 0 0 1 {c - 5:.2f},{c + 27.5:.2f}", None,
                     "#A99BEA", 2.2, 'opacity="0.6"'))
     hole = circle(c, c, 2.2, LAVENDER, INK, 1.0)
-    return svg_doc(64, 64, body + shine + spin + hole)
+    return svg_doc(64, 64, body + shine + spin + hole, defs)
 
 
 BAR_COLOURS = [PINK, "#FF8A5B", TANGERINE, SUNSHINE, "#9BE15D", MINT, SKY, "#8C7BFF", VIOLET_LIGHT]

@@ -13,6 +13,7 @@ import dances
 from skinlib import CONVERT
 
 DESKTOP = "#3F6F7F"
+CHECKER = "#4F8191"
 FONT = "DejaVu-Sans"
 
 
@@ -30,7 +31,14 @@ def montage(files, out, tile, scale, labels=None, geometry="+6+6"):
 
 
 def frame(gif, index, out):
-    subprocess.run([CONVERT, f"{gif}[{index}]", "-background", DESKTOP, "-flatten", out],
+    """One frame over a desktop checkerboard, so every see-through pixel shows as such."""
+    tile = os.path.join(os.path.dirname(out), "checker.png")
+    if not os.path.exists(tile):
+        subprocess.run([CONVERT, "-size", "8x8", f"xc:{DESKTOP}", "-fill", CHECKER, "-draw",
+                        "rectangle 0,0 3,3 rectangle 4,4 7,7", tile], check=True)
+    size = subprocess.run(["identify", "-format", "%wx%h", f"{gif}[{index}]"], check=True,
+                          capture_output=True, text=True).stdout
+    subprocess.run([CONVERT, "-size", size, f"tile:{tile}", f"{gif}[{index}]", "-composite", out],
                    check=True)
     return out
 

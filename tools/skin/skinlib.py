@@ -7,6 +7,7 @@ blended into the ink colour (never into white), so the layered windows show no w
 
 import math
 import os
+import re
 import subprocess
 import tempfile
 
@@ -57,6 +58,11 @@ def key_rgb(key):
 
 
 def svg_doc(width, height, body, defs=""):
+    # A fill that names a missing gradient renders as nothing, so the art would silently turn
+    # see-through; refuse it here.
+    for ref in set(re.findall(r"url\(#([\w-]+)\)", body)):
+        if f'id="{ref}"' not in defs + body:
+            raise ValueError(f"picture refers to undefined #{ref}")
     return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
             f'viewBox="0 0 {width} {height}"><defs>{defs}</defs>{body}</svg>')
 
