@@ -52,6 +52,13 @@ public:
         skip(1);
         return v;
     }
+    // The next bit when `present`, else 0 and nothing consumed.
+    uint32_t takeSignIf(bool present) {
+        const uint32_t n = present;
+        const uint32_t v = static_cast<uint32_t>(cache_ >> 63) & n;
+        skip(static_cast<int>(n));
+        return v;
+    }
     // Any n <= 32, refilling as needed.
     uint32_t read(int n) {
         if (bits_ < n) refill();
@@ -59,6 +66,8 @@ public:
     }
 
     int cachedBits() const { return bits_; }
+    // The next byte a refill loads; at most 8 bytes past the read position.
+    const uint8_t* loadPointer() const { return next_; }
     // Bits consumed since `base`.
     int64_t position() const { return (next_ - base_) * 8 - bits_; }
 

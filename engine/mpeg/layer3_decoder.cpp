@@ -53,11 +53,12 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     outputBytes_ = 2 * values;
     *format = {outputChannels_, values, rate, 16, frameBytes, 0};
 
-    slot_ = 0;
     std::memset(scaleFactors_, 0, sizeof(scaleFactors_));
     std::memset(&intensity_, 0, sizeof(intensity_));
     std::memset(extent_, 0, sizeof(extent_));
+    std::memset(overlapExtent_, 0, sizeof(overlapExtent_));
     std::memset(spectrum_, 0, sizeof(spectrum_));
+    std::memset(overlap_, 0, sizeof(overlap_));
     std::memset(hybrid_, 0, sizeof(hybrid_));
     synth.clear();
     return 1;
@@ -78,21 +79,15 @@ uint64_t Layer3Decoder::decodeFrame(const uint8_t* frame, size_t available, int1
         return result;
     }
     int64_t bitPosition = static_cast<int64_t>(offset) * 8;
-    if (stream_.lsf) {
-        decodeGranule(0, slot_, &bitPosition, pcm, synth);
-        slot_ ^= 1;
-    } else {
-        decodeGranule(0, 0, &bitPosition, pcm, synth);
-        decodeGranule(1, 1, &bitPosition, pcm + 576 * outputChannels_, synth);
-    }
+    decodeGranule(0, &bitPosition, pcm, synth);
+    if (!stream_.lsf) decodeGranule(1, &bitPosition, pcm + 576 * outputChannels_, synth);
     return result;
 }
 
-void Layer3Decoder::decodeChannel(int granule, int channel, int slot, int64_t start,
-                                  BlockInfo* info) {
+void Layer3Decoder::decodeChannel(int granule, int channel, int64_t start, BlockInfo* info) {
     GranuleChannelInfo& g = side_.granule[granule][channel];
-    float* xr = spectrum_[channel][slot];
-    int& extent = extent_[channel][slot];
+    float* xr = spectrum_[channel];
+    int& extent = extent_[channel];
     const int64_t end = start + g.part23Length;
     if (end > static_cast<int64_t>(reservoir_.filled()) * 8) {
         // part2_3_length points past the data we hold: silence.
@@ -115,37 +110,36 @@ void Layer3Decoder::decodeChannel(int granule, int channel, int slot, int64_t st
     extent = requantize(xr, lines, g, sf, bands_, info);
 }
 
-void Layer3Decoder::decodeGranule(int granule, int slot, int64_t* bitPosition, int16_t* pcm,
+void Layer3Decoder::decodeGranule(int granule, int64_t* bitPosition, int16_t* pcm,
                                   SynthesisState& synth) {
     BlockInfo info[2];
     for (int ch = 0; ch < side_.channels; ++ch) {
         const int64_t start = *bitPosition;
         *bitPosition += side_.granule[granule][ch].part23Length;
-        decodeChannel(granule, ch, slot, start, &info[ch]);
+        decodeChannel(granule, ch, start, &info[ch]);
     }
     if (side_.channels == 2 && (side_.msStereo || side_.intensityStereo)) {
-        processJointStereo(side_, {spectrum_[0][slot], &extent_[0][slot], &info[0]},
-                           {spectrum_[1][slot], &extent_[1][slot], &info[1]},
+        processJointStereo(side_, {spectrum_[0], &extent_[0], &info[0]},
+                           {spectrum_[1], &extent_[1], &info[1]},
                            scaleFactors_[stream_.lsf ? 0 : granule][1],
                            stream_.lsf ? &intensity_ : nullptr, bands_);
     }
     for (int ch = 0; ch < side_.channels; ++ch) {
-        reduceAliases(spectrum_[ch][slot], &extent_[ch][slot], info[ch]);
+        reduceAliases(spectrum_[ch], &extent_[ch], info[ch]);
     }
     if (side_.channels == 1 && outputChannels_ == 2) {
         // A single-channel frame in a two-channel stream plays on both sides.
-        const int n = std::max(extent_[0][slot], extent_[1][slot]);
-        std::memcpy(spectrum_[1][slot], spectrum_[0][slot], sizeof(float) * static_cast<size_t>(n));
-        extent_[1][slot] = extent_[0][slot];
+        const int n = std::max(extent_[0], extent_[1]);
+        std::memcpy(spectrum_[1], spectrum_[0], sizeof(float) * static_cast<size_t>(n));
+        extent_[1] = extent_[0];
         side_.granule[granule][1] = side_.granule[granule][0];
     }
 
     for (int ch = 0; ch < outputChannels_; ++ch) {
         const GranuleChannelInfo& g = side_.granule[granule][ch];
-        const HybridInput in{spectrum_[ch][slot], spectrum_[ch][slot ^ 1],
-                             extent_[ch][slot],   extent_[ch][slot ^ 1],
-                             g.blockType,         g.windowSwitching && g.mixedBlock};
-        extent_[ch][slot] = hybridFilter(in, bands_, hybrid_);
+        const HybridInput in{spectrum_[ch], extent_[ch], g.blockType,
+                             g.windowSwitching && g.mixedBlock};
+        overlapExtent_[ch] = hybridFilter(in, {overlap_[ch], overlapExtent_[ch]}, bands_, hybrid_);
         if (outputChannels_ == 1) {
             synthesizeLayer3Mono(synth, hybrid_, pcm);
         } else {

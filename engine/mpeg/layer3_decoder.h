@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "decoder_ops.h"
+#include "layer3_hybrid.h"
 #include "layer3_reservoir.h"
 #include "layer3_side_info.h"
 #include "layer3_types.h"
@@ -22,24 +23,27 @@ public:
                          SynthesisState& synth);
 
     const BandLayout& bands() const { return bands_; }
-    // The spectral lines of a channel's granule slot: after a granule they hold its overlap.
-    const float* lines(int channel, int slot) const { return spectrum_[channel][slot]; }
+    // The last granule's spectral lines of a channel, and its overlap ([18][32], time-major).
+    const float* lines(int channel) const { return spectrum_[channel]; }
+    const float* overlap(int channel) const { return overlap_[channel]; }
 
 private:
-    void decodeGranule(int granule, int slot, int64_t* bitPosition, int16_t* pcm,
-                       SynthesisState& synth);
-    void decodeChannel(int granule, int channel, int slot, int64_t start, BlockInfo* info);
+    void decodeGranule(int granule, int64_t* bitPosition, int16_t* pcm, SynthesisState& synth);
+    void decodeChannel(int granule, int channel, int64_t start, BlockInfo* info);
 
     Layer3StreamInfo stream_{};
     BandLayout bands_{};
     int outputChannels_ = 0;
     int outputBytes_ = 0;
-    int slot_ = 0;  // LSF granule slot of the next frame
     FrameSideInfo side_{};
     ScaleFactors scaleFactors_[2][2]{};  // [granule][channel]
     IntensityLimits intensity_{};
-    int extent_[2][2]{};                                 // NonZeroExtent by [channel][slot]
-    alignas(16) float spectrum_[2][2][kGranuleLines]{};  // [channel][slot]
+    // Per channel: the granule's spectral lines and their NonZeroExtent (how far the array may
+    // hold non-zero values), and the overlap carried to the next granule.
+    int extent_[2]{};
+    int overlapExtent_[2]{};
+    alignas(16) float spectrum_[2][kSpectrumFloats]{};
+    alignas(16) float overlap_[2][kGranuleLines]{};
     alignas(16) float hybrid_[18][32]{};
     MainDataReservoir reservoir_;
 };

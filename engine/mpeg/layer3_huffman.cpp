@@ -25,6 +25,30 @@ const float* powerTable() {
     return table.v;
 }
 
+// Count1 quadruples ready to store, by [vwxy][their sign bits, first one highest, padded to
+// four bits].
+const float* quadrupleTable() {
+    static const struct Table {
+        alignas(16) float v[16 * 16][4];
+        Table() {
+            for (int vwxy = 0; vwxy < 16; ++vwxy) {
+                for (int signs = 0; signs < 16; ++signs) {
+                    int next = 3;  // the sign bit for the next non-zero value
+                    for (int k = 0; k < 4; ++k) {
+                        float value = 0.0f;
+                        if (vwxy & (8 >> k)) value = (signs >> next--) & 1 ? -1.0f : 1.0f;
+                        v[vwxy * 16 + signs][k] = value;
+                    }
+                }
+            }
+        }
+    } table;
+    return table.v[0];
+}
+
+// Non-zero values of a quadruple, by vwxy.
+constexpr uint8_t kOnes[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+
 // Tolerated overrun of part2_3_length before the channel's granule counts as broken.
 constexpr int kGuardSlackBits = 16;
 
@@ -34,6 +58,43 @@ inline float withSign(float magnitude, uint32_t negative) {
 
 void clearLines(float* xr, int from, int to) {
     if (to > from) std::memset(xr + from, 0, sizeof(float) * static_cast<size_t>(to - from));
+}
+
+// Big-value pairs of lines [i, end) with one table; returns the line reached, short of `end`
+// when the loads passed `loadLimit`.
+template <bool kLinbits>
+int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43, float* xr, int i,
+                int end, const uint8_t* loadLimit) {
+    BitReader br = reader;  // a local copy stays in registers
+    const uint16_t* nodes = kHuffmanNodes + table.first;
+    const int peek = table.peek;
+    const int linbits = table.linbits;
+    for (; i < end; i += 2) {
+        br.refill();  // one refill covers the longest pair: 19 code bits, or 17 + 2 x 14
+        uint32_t e = nodes[br.peek(peek)];
+        if (e & 0x8000) {
+            br.skip(peek);
+            for (;;) {
+                const int w = static_cast<int>((e >> 12) & 7) + 1;
+                e = nodes[(e & 0xFFF) + br.peek(w)];
+                if (!(e & 0x8000)) break;
+                br.skip(w);
+            }
+        }
+        br.skip(static_cast<int>(e >> 8));
+        uint32_t x = (e >> 4) & 15;
+        uint32_t y = e & 15;
+        if (kLinbits && x == 15) x += br.take(linbits);
+        xr[i] = withSign(pow43[x], br.takeSignIf(x != 0));
+        if (kLinbits && y == 15) y += br.take(linbits);
+        xr[i + 1] = withSign(pow43[y], br.takeSignIf(y != 0));
+        if (br.loadPointer() > loadLimit) {
+            i += 2;
+            break;
+        }
+    }
+    reader = br;
+    return i;
 }
 
 }  // namespace
@@ -58,6 +119,8 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
     const int region2 = std::max(region1, regionStart(g.region0Count + g.region1Count + 2));
     const int regionEnd[3] = {region1, region2, bigLines};
 
+    // Reads stop once the loads run well past the guard; the exact test follows the loop.
+    const uint8_t* loadLimit = br.loadPointer() + ((guardBit - br.position()) >> 3) + 16;
     int i = 0;
     for (int r = 0; r < 3; ++r) {
         const int end = regionEnd[r];
@@ -66,35 +129,16 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
         if (table.kind == 0) {
             clearLines(xr, i, end);
             i = end;
-            continue;
+        } else if (table.linbits == 0) {
+            i = decodePairs<false>(br, table, pow43, xr, i, end, loadLimit);
+        } else {
+            i = decodePairs<true>(br, table, pow43, xr, i, end, loadLimit);
         }
-        const uint16_t* nodes = kHuffmanNodes + table.first;
-        const int peek = table.peek;
-        const int linbits = table.linbits;
-        for (; i < end; i += 2) {
-            br.refill();  // one refill covers the longest pair: 19 code bits, or 17 + 2 x 14
-            uint32_t e = nodes[br.peek(peek)];
-            if (e & 0x8000) {
-                br.skip(peek);
-                for (;;) {
-                    const int w = static_cast<int>((e >> 12) & 7) + 1;
-                    e = nodes[(e & 0xFFF) + br.peek(w)];
-                    if (!(e & 0x8000)) break;
-                    br.skip(w);
-                }
-            }
-            br.skip(static_cast<int>(e >> 8));
-            uint32_t x = (e >> 4) & 15;
-            uint32_t y = e & 15;
-            if (linbits && x == 15) x += br.take(linbits);
-            xr[i] = x ? withSign(pow43[x], br.takeBit()) : 0.0f;
-            if (linbits && y == 15) y += br.take(linbits);
-            xr[i + 1] = y ? withSign(pow43[y], br.takeBit()) : 0.0f;
-            if (br.position() > guardBit) {
-                clearLines(xr, 0, std::max({staleLines, i + 2}));
-                return 0;
-            }
-        }
+        if (i < end) break;
+    }
+    if (i < bigLines || br.position() > guardBit) {
+        clearLines(xr, 0, std::max(staleLines, i));
+        return 0;
     }
 
     // Count1 quadruples while bits of this channel remain. A quadruple that ends past them
@@ -113,16 +157,15 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
             br.skip(static_cast<int>(e >> 4));
             vwxy = e & 15;
         }
-        float q[4];
-        for (int k = 0; k < 4; ++k) {
-            q[k] = (vwxy & (8 >> k)) ? withSign(1.0f, br.takeBit()) : 0.0f;
-        }
+        // All sign bits at once: the table ignores the ones past this quadruple's.
+        const float* q = quadrupleTable() + 4 * (vwxy * 16 + br.peek(4));
+        br.skip(kOnes[vwxy]);
         if (br.position() > endBit) {
             clearLines(xr, i, i + 4);
             i += 4;
             break;
         }
-        std::memcpy(xr + i, q, sizeof(q));
+        std::memcpy(xr + i, q, 4 * sizeof(float));
         if (vwxy) extent = i + ((vwxy & 3) ? 4 : 2);
     }
 

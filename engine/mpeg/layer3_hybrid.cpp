@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "layer3_band_tables.h"
+#include "simd4.h"
 
 namespace kivo::mpeg {
 
@@ -12,20 +13,30 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Constants of the transforms, as scalars or as four equal lanes.
+template <typename T>
+struct TransformConstants {
+    T c18[18], c9[9];
+    T r[9][4];
+    T half;
+    // Long windows by block type, entries 9..35 negated to pair with the fast transform.
+    T window[4][36];
+    // Windowed 12-point transform [output][input].
+    T shortMatrix[12][6];
+};
+
 struct HybridTables {
     float cs[8], ca[8];  // alias butterflies
-    // Long windows by block type, entries 9..35 negated to pair with the fast transform.
-    float window[4][36];
-    float c18[18], c9[9];
-    float r[9][4];
-    // Short block: windowed 12-point transform matrix [output][input].
-    float shortMatrix[12][6];
+    TransformConstants<float> scalar;
+    TransformConstants<F4> lanes;
+
     HybridTables() {
         for (int i = 0; i < 8; ++i) {
             const double c = kAliasCoefficients[i];
             cs[i] = static_cast<float>(1.0 / std::sqrt(1.0 + c * c));
             ca[i] = static_cast<float>(c / std::sqrt(1.0 + c * c));
         }
+        TransformConstants<float>& s = scalar;
         for (int t = 0; t < 4; ++t) {
             for (int i = 0; i < 36; ++i) {
                 double w = std::sin(kPi / 36 * (i + 0.5));
@@ -39,25 +50,31 @@ struct HybridTables {
                 } else if (t == 2) {
                     w = i < 12 ? std::sin(kPi / 12 * (i + 0.5)) : 0;
                 }
-                window[t][i] = static_cast<float>(i >= 9 ? -w : w);
+                s.window[t][i] = static_cast<float>(i >= 9 ? -w : w);
             }
         }
         for (int k = 0; k < 18; ++k)
-            c18[k] = static_cast<float>(2 * std::cos((2 * k + 1) * kPi / 72));
+            s.c18[k] = static_cast<float>(2 * std::cos((2 * k + 1) * kPi / 72));
         for (int k = 0; k < 9; ++k)
-            c9[k] = static_cast<float>(2 * std::cos((2 * k + 1) * kPi / 36));
+            s.c9[k] = static_cast<float>(2 * std::cos((2 * k + 1) * kPi / 36));
         for (int k = 0; k < 9; ++k) {
             for (int j = 0; j < 4; ++j) {
-                r[k][j] = static_cast<float>(std::cos((2 * j + 1) * 2 * k * kPi / 36));
+                s.r[k][j] = static_cast<float>(std::cos((2 * j + 1) * 2 * k * kPi / 36));
             }
         }
+        s.half = 0.5f;
         for (int i = 0; i < 12; ++i) {
             for (int k = 0; k < 6; ++k) {
-                shortMatrix[i][k] =
+                s.shortMatrix[i][k] =
                     static_cast<float>(std::sin(kPi / 12 * (i + 0.5)) *
                                        std::cos(kPi / 24 * (2 * i + 7) * (2 * k + 1)));
             }
         }
+        // The lane version repeats every constant four times.
+        const float* from = reinterpret_cast<const float*>(&scalar);
+        F4* to = reinterpret_cast<F4*>(&lanes);
+        static_assert(sizeof(lanes) == 4 * sizeof(scalar));
+        for (size_t i = 0; i < sizeof(scalar) / sizeof(float); ++i) to[i] = F4(from[i]);
     }
 };
 
@@ -66,28 +83,30 @@ const HybridTables& tables() {
     return t;
 }
 
-inline float dot4(const float* r, const float* v) {
+template <typename T>
+inline T dot4(const T* r, const T* v) {
     return r[0] * v[0] + r[1] * v[1] + r[2] * v[2] + r[3] * v[3];
 }
 
 // 36-point inverse MDCT times the stored window: the window's sign flips make the folded
 // output come out as the standard's windowed transform.
-void imdct36(const HybridTables& t, const float* x, const float* w, float* z) {
-    float A[4], B[4], C[4], D[4];
+template <typename T>
+void imdct36(const TransformConstants<T>& t, const T* x, const T* w, T* z) {
+    T A[4], B[4], C[4], D[4];
     for (int i = 0; i < 4; ++i) {
-        const float a = t.c18[i] * x[i], b = t.c18[17 - i] * x[17 - i];
-        const float e = t.c18[8 - i] * x[8 - i], f = t.c18[9 + i] * x[9 + i];
+        const T a = t.c18[i] * x[i], b = t.c18[17 - i] * x[17 - i];
+        const T e = t.c18[8 - i] * x[8 - i], f = t.c18[9 + i] * x[9 + i];
         A[i] = (e + f) + (a + b);
         B[i] = (a + b) - (e + f);
         C[i] = (e - f) * t.c9[8 - i] + (a - b) * t.c9[i];
         D[i] = (a - b) * t.c9[i] - (e - f) * t.c9[8 - i];
     }
-    const float a4 = t.c18[4] * x[4], b4 = t.c18[13] * x[13];
-    const float A4 = a4 + b4, C4 = (a4 - b4) * t.c9[4];
+    const T a4 = t.c18[4] * x[4], b4 = t.c18[13] * x[13];
+    const T A4 = a4 + b4, C4 = (a4 - b4) * t.c9[4];
 
-    float y[18];
-    y[0] = (A4 + A[0] + A[1] + A[2] + A[3]) * 0.5f;
-    y[1] = (C4 + C[0] + C[1] + C[2] + C[3]) * 0.5f;
+    T y[18];
+    y[0] = (A4 + A[0] + A[1] + A[2] + A[3]) * t.half;
+    y[1] = (C4 + C[0] + C[1] + C[2] + C[3]) * t.half;
     y[2] = dot4(t.r[1], B);
     y[3] = dot4(t.r[1], D) - y[1];
     y[1] = y[1] - y[0];
@@ -108,9 +127,9 @@ void imdct36(const HybridTables& t, const float* x, const float* w, float* z) {
     y[11] = dot4(t.r[5], D) - y[9];
     y[9] = y[9] - y[8];
     y[10] = y[10] - y[9];
-    y[13] = (C[3] + C[2] + C[0]) * 0.5f - C[1] - C4 - y[11];
+    y[13] = (C[3] + C[2] + C[0]) * t.half - C[1] - C4 - y[11];
     y[11] = y[11] - y[10];
-    y[12] = (A[3] + A[2] + A[0]) * 0.5f - A[1] - A4 - y[11];
+    y[12] = (A[3] + A[2] + A[0]) * t.half - A[1] - A4 - y[11];
     y[14] = dot4(t.r[7], B);
     y[15] = dot4(t.r[7], D) - y[13];
     y[13] = y[13] - y[12];
@@ -130,16 +149,38 @@ void imdct36(const HybridTables& t, const float* x, const float* w, float* z) {
 }
 
 // Three windowed 12-point transforms of the interleaved short lines, overlapped at 6, 12, 18.
-void imdctShort(const HybridTables& t, const float* x, float* z) {
-    std::memset(z, 0, 36 * sizeof(float));
+template <typename T>
+void imdctShort(const TransformConstants<T>& t, const T* x, T* z) {
+    const T zero(0.0f);
+    for (int i = 0; i < 6; ++i) z[i] = z[30 + i] = zero;
+    T y[3][12];
     for (int w = 0; w < 3; ++w) {
-        float* out = z + 6 + 6 * w;
         for (int i = 0; i < 12; ++i) {
-            const float* m = t.shortMatrix[i];
-            out[i] += m[0] * x[w] + m[1] * x[3 + w] + m[2] * x[6 + w] + m[3] * x[9 + w] +
+            const T* m = t.shortMatrix[i];
+            y[w][i] = m[0] * x[w] + m[1] * x[3 + w] + m[2] * x[6 + w] + m[3] * x[9 + w] +
                       m[4] * x[12 + w] + m[5] * x[15 + w];
         }
     }
+    for (int i = 0; i < 6; ++i) {
+        z[6 + i] = y[0][i];
+        z[12 + i] = y[0][6 + i] + y[1][i];
+        z[18 + i] = y[1][6 + i] + y[2][i];
+        z[24 + i] = y[2][6 + i];
+    }
+}
+
+// Lines 0..17 of four consecutive subbands as 18 vectors of four lanes.
+void gatherLanes(const float* xr, F4 x[18]) {
+    for (int k = 0; k < 16; k += 4) {
+        F4 r0 = F4::load(xr + k), r1 = F4::load(xr + 18 + k), r2 = F4::load(xr + 36 + k),
+           r3 = F4::load(xr + 54 + k);
+        F4::transpose(r0, r1, r2, r3);
+        x[k] = r0, x[k + 1] = r1, x[k + 2] = r2, x[k + 3] = r3;
+    }
+    F4 r0 = F4::load(xr + 16), r1 = F4::load(xr + 34), r2 = F4::load(xr + 52),
+       r3 = F4::load(xr + 70);
+    F4::transpose(r0, r1, r2, r3);
+    x[16] = r0, x[17] = r1;
 }
 
 }  // namespace
@@ -149,76 +190,109 @@ void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
     const int boundaries = info.hasShort ? 1 : std::min((*nonZeroExtent + 7) / 18, 31);
     if (boundaries == 0) return;
     const HybridTables& t = tables();
+    // a runs down from the top of subband s, b up from the bottom of s + 1.
+    const F4 cs0 = F4::load(t.cs), cs1 = F4::load(t.cs + 4);
+    const F4 ca0 = F4::load(t.ca), ca1 = F4::load(t.ca + 4);
     for (int s = 0; s < boundaries; ++s) {
-        float* lo = xr + 18 * s + 17;
+        float* lo = xr + 18 * s + 10;  // lines 17 - i for i = 7..0
         float* hi = xr + 18 * (s + 1);
-        for (int i = 0; i < 8; ++i) {
-            const float a = lo[-i], b = hi[i];
-            lo[-i] = a * t.cs[i] - b * t.ca[i];
-            hi[i] = b * t.cs[i] + a * t.ca[i];
-        }
+        const F4 a0 = F4::load(lo + 4).reversed(), a1 = F4::load(lo).reversed();
+        const F4 b0 = F4::load(hi), b1 = F4::load(hi + 4);
+        (a0 * cs0 - b0 * ca0).reversed().store(lo + 4);
+        (a1 * cs1 - b1 * ca1).reversed().store(lo);
+        (b0 * cs0 + a0 * ca0).store(hi);
+        (b1 * cs1 + a1 * ca1).store(hi + 4);
     }
     *nonZeroExtent = std::max(*nonZeroExtent, 18 * boundaries + 8);
 }
 
-int hybridFilter(const HybridInput& in, const BandLayout& bands, float out[18][32]) {
+int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands,
+                 float out[18][32]) {
     const HybridTables& t = tables();
     const int limit = bands.lineLimit;
+    const int outputSubbands = bands.outputSubbands;
     int longExtent = in.blockType != 2 ? in.nonZeroExtent
                      : in.mixed        ? bands.longBounds[bands.mixedLongBands]
                                        : 0;
     longExtent = std::min(longExtent, limit);
     const int totalExtent = std::min(in.nonZeroExtent, limit);
-    const int longSubbands = (longExtent + 17) / 18;
-    const int codedSubbands = std::max(longSubbands, (totalExtent + 17) / 18);
-    const int reached = std::max(codedSubbands, (std::min(in.overlapExtent, limit) + 17) / 18);
+    const int codedSubbands = (std::max(longExtent, totalExtent) + 17) / 18;
+    // Long blocks transform every coded subband as long (those above the extent are zero).
+    const int longSubbands = in.blockType == 2 ? (longExtent + 17) / 18 : 32;
+    const int overlapSubbands = (std::min(overlap.extent, limit) + 17) / 18;
     // A mixed block transforms its lowest (long) subbands with the normal window, the rest
     // with the window of its block type.
     const int normalSubbands = in.mixed ? bands.longBounds[bands.mixedLongBands] / 18 : 0;
-    const float* blockWindow = t.window[in.blockType & 3];
+    const int type = in.blockType & 3;
+    float* ov = overlap.values;
 
-    float z[36];
     int sb = 0;
-    for (; sb < codedSubbands; ++sb) {
-        float* x = in.xr + 18 * sb;
-        const float* o = in.overlap + 18 * sb;
-        if (sb < longSubbands) {
-            imdct36(t, x, sb < normalSubbands ? t.window[0] : blockWindow, z);
+    // Four subbands at a time. Lanes at or above the output subbands (the top subband is
+    // never decoded) get no input, so their output and overlap stay zero.
+    for (; sb < codedSubbands; sb += 4) {
+        F4 x[18], z[36];
+        gatherLanes(in.xr + 18 * sb, x);
+        if (sb + 4 > outputSubbands) {
+            for (int i = 0; i < 18; ++i) x[i] = x[i].lowerLanes(outputSubbands - sb);
+        }
+        const int longLanes = std::clamp(longSubbands - sb, 0, 4);
+        const int normalLanes = std::clamp(normalSubbands - sb, 0, 4);
+        if (longLanes == 0) {
+            imdctShort(t.lanes, x, z);
+        } else if (normalLanes == 0 || normalLanes >= longLanes) {
+            imdct36(t.lanes, x, t.lanes.window[normalLanes ? 0 : type], z);
         } else {
-            imdctShort(t, x, z);
+            // Normal window in the lower lanes, the block type's in the upper ones.
+            F4 w[36];
+            for (int i = 0; i < 36; ++i) {
+                float lane[4];
+                for (int l = 0; l < 4; ++l) {
+                    lane[l] = t.scalar.window[l < normalLanes ? 0 : type][i];
+                }
+                w[i] = F4::load(lane);
+            }
+            imdct36(t.lanes, x, w, z);
         }
-        const float flip = (sb & 1) ? -1.0f : 1.0f;
-        for (int i = 0; i < 18; i += 2) {
-            out[i][sb] = z[i] + o[i];
-            out[i + 1][sb] = (z[i + 1] + o[i + 1]) * flip;
+        if (longLanes > 0 && longLanes < 4) {
+            // Lower lanes long, upper lanes short (the bottom of a mixed block).
+            F4 zs[36];
+            imdctShort(t.lanes, x, zs);
+            for (int i = 0; i < 36; ++i) {
+                float l[4], s[4];
+                z[i].store(l);
+                zs[i].store(s);
+                for (int lane = longLanes; lane < 4; ++lane) l[lane] = s[lane];
+                z[i] = F4::load(l);
+            }
         }
-        std::memcpy(x, z + 18, 18 * sizeof(float));
-    }
-    // Subbands only the previous granule reached: its overlap alone; x is zero there already.
-    for (; sb < reached; ++sb) {
-        const float* o = in.overlap + 18 * sb;
-        const float flip = (sb & 1) ? -1.0f : 1.0f;
-        for (int i = 0; i < 18; i += 2) {
-            out[i][sb] = o[i];
-            out[i + 1][sb] = o[i + 1] * flip;
+        for (int i = 0; i < 18; ++i) {
+            float* o = ov + 32 * i + sb;
+            const F4 v = z[i] + F4::load(o);
+            ((i & 1) ? v.negateOdd() : v).store(out[i] + sb);
+            z[18 + i].store(o);
         }
     }
-    for (; sb < bands.outputSubbands; ++sb) {
-        for (int i = 0; i < 18; ++i) out[i][sb] = 0.0f;
+    // Subbands only the previous granule reached: its overlap alone.
+    sb = std::min(sb, outputSubbands);
+    const int reached = std::max(sb, overlapSubbands);
+    for (int i = 0; i < 18; ++i) {
+        float* o = ov + 32 * i;
+        const bool odd = i & 1;
+        for (int k = sb; k < reached; ++k) {
+            out[i][k] = (odd && (k & 1)) ? -o[k] : o[k];
+            o[k] = 0.0f;
+        }
+        for (int k = reached; k < outputSubbands; ++k) out[i][k] = 0.0f;
     }
-    // Lines above the decoded subbands (alias butterflies and short-block reordering may have
-    // put values there) must not linger into the next use of this array.
-    const int top = 18 * bands.outputSubbands;
-    std::memset(in.xr + top, 0, sizeof(float) * static_cast<size_t>(kGranuleLines - top));
     return 18 * reached;
 }
 
 void inverseMdct36(const float x[18], int blockType, float z[36]) {
-    imdct36(tables(), x, tables().window[blockType & 3], z);
+    imdct36(tables().scalar, x, tables().scalar.window[blockType & 3], z);
 }
 
 void inverseMdctShort(const float x[18], float z[36]) {
-    imdctShort(tables(), x, z);
+    imdctShort(tables().scalar, x, z);
 }
 
 }  // namespace kivo::mpeg

@@ -6,20 +6,29 @@
 
 namespace kivo::mpeg {
 
+// Spectral lines of one channel, padded so four subbands can be loaded four lines at a time.
+inline constexpr int kSpectrumFloats = kGranuleLines + 4;
+
 // Butterflies across the subband boundaries that hold data; may raise the extent.
 void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info);
 
 struct HybridInput {
-    float* xr;             // this granule's lines; receives the overlap for the next granule
-    const float* overlap;  // the previous granule's overlap
-    int nonZeroExtent;     // of xr
-    int overlapExtent;     // lines of `overlap` that may be non-zero
+    const float* xr;    // this granule's lines (kSpectrumFloats)
+    int nonZeroExtent;  // of xr
     int blockType;
     bool mixed;  // mixed_block_flag with window switching, whatever the block type
 };
 
-// Fills out[18][32]; returns the lines reached (18 x subbands), the extent of the new overlap.
-int hybridFilter(const HybridInput& in, const BandLayout& bands, float out[18][32]);
+// The channel's overlap between granules, time-major like the output: [18][32].
+struct Overlap {
+    float* values;
+    int extent;  // 18 x the subbands that may be non-zero
+};
+
+// Fills out[18][32] and replaces the overlap with this granule's; returns the lines the
+// output reached (18 x subbands), which is also the new overlap's extent.
+int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands,
+                 float out[18][32]);
 
 // For tests: the 36-point inverse MDCT of 18 lines, windowed with block type `blockType` (0, 1
 // or 3), and three windowed 12-point transforms placed as a short block, 36 values each.

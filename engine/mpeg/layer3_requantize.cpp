@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "layer3_band_tables.h"
+#include "simd4.h"
 
 namespace kivo::mpeg {
 
@@ -28,6 +29,24 @@ struct GainTables {
         for (int i = 0; i < 8; ++i) subblock[i] = static_cast<float>(std::exp2(-2.0 * i));
     }
 };
+
+// Multiplies n lines (n even) by f; whether any of them is non-zero.
+bool scaleLines(float* p, int n, float f) {
+    const F4 factor(f);
+    F4 any(0.0f);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const F4 v = F4::load(p + i);
+        any = any + v * v;
+        (v * factor).store(p + i);
+    }
+    bool nonZero = any.anyNonZero();
+    for (; i < n; ++i) {
+        nonZero |= p[i] != 0.0f;
+        p[i] *= f;
+    }
+    return nonZero;
+}
 
 const GainTables& gains() {
     static const GainTables tables;
@@ -59,12 +78,7 @@ int requantize(float* xr, int nonZeroExtent, const GranuleChannelInfo& g, const 
         const int end = bands.longBounds[band + 1];
         const int pretab = g.preflag && band < 22 ? kPretab[band] : 0;
         const float factor = global * t.scaleFactor[scale][pretab][sf.longBand[band] & 31];
-        bool nonZero = false;
-        for (int i = start; i < end; ++i) {
-            nonZero |= xr[i] != 0.0f;
-            xr[i] *= factor;
-        }
-        if (nonZero) {
+        if (scaleLines(xr + start, end - start, factor)) {
             info->lastNonZeroBand = band;
             info->nonZeroEnd = end;
         }

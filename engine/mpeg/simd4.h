@@ -1,0 +1,90 @@
+// Four floats processed together: SSE2 where the target has it, plain arrays otherwise, so
+// the decoder's transforms can be written once for both.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kivo::mpeg {
+
+#if defined(__SSE2__)
+struct F4 {
+    __m128 v;
+    F4() = default;
+    F4(__m128 x) : v(x) {}
+    explicit F4(float x) : v(_mm_set1_ps(x)) {}
+    static F4 load(const float* p) { return _mm_loadu_ps(p); }
+    static F4 set(float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); }
+    void store(float* p) const { _mm_storeu_ps(p, v); }
+    friend F4 operator+(F4 a, F4 b) { return _mm_add_ps(a.v, b.v); }
+    friend F4 operator-(F4 a, F4 b) { return _mm_sub_ps(a.v, b.v); }
+    friend F4 operator*(F4 a, F4 b) { return _mm_mul_ps(a.v, b.v); }
+    // Lanes 1 and 3 negated.
+    F4 negateOdd() const {
+        return _mm_xor_ps(v, _mm_castsi128_ps(_mm_setr_epi32(0, INT32_MIN, 0, INT32_MIN)));
+    }
+    // Lanes 0 to 3 in reverse order.
+    F4 reversed() const { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+    bool anyNonZero() const { return _mm_movemask_ps(_mm_cmpneq_ps(v, _mm_setzero_ps())) != 0; }
+    // The first n lanes (0..4) kept, the others zero.
+    F4 lowerLanes(int n) const {
+        const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
+        return _mm_and_ps(v, _mm_castsi128_ps(_mm_cmplt_epi32(lane, _mm_set1_epi32(n))));
+    }
+    // Rows r0..r3 become columns.
+    static void transpose(F4& r0, F4& r1, F4& r2, F4& r3) {
+        _MM_TRANSPOSE4_PS(r0.v, r1.v, r2.v, r3.v);
+    }
+};
+#else
+struct F4 {
+    float v[4];
+    F4() = default;
+    explicit F4(float x) : v{x, x, x, x} {}
+    static F4 load(const float* p) {
+        F4 r;
+        std::memcpy(r.v, p, sizeof(r.v));
+        return r;
+    }
+    static F4 set(float a, float b, float c, float d) {
+        F4 r;
+        r.v[0] = a, r.v[1] = b, r.v[2] = c, r.v[3] = d;
+        return r;
+    }
+    void store(float* p) const { std::memcpy(p, v, sizeof(v)); }
+    template <typename Op>
+    static F4 zip(F4 a, F4 b, Op op) {
+        F4 r;
+        for (int i = 0; i < 4; ++i) r.v[i] = op(a.v[i], b.v[i]);
+        return r;
+    }
+    friend F4 operator+(F4 a, F4 b) {
+        return zip(a, b, [](float x, float y) { return x + y; });
+    }
+    friend F4 operator-(F4 a, F4 b) {
+        return zip(a, b, [](float x, float y) { return x - y; });
+    }
+    friend F4 operator*(F4 a, F4 b) {
+        return zip(a, b, [](float x, float y) { return x * y; });
+    }
+    F4 negateOdd() const { return set(v[0], -v[1], v[2], -v[3]); }
+    F4 reversed() const { return set(v[3], v[2], v[1], v[0]); }
+    bool anyNonZero() const { return v[0] != 0 || v[1] != 0 || v[2] != 0 || v[3] != 0; }
+    F4 lowerLanes(int n) const {
+        F4 r = *this;
+        for (int i = n; i < 4; ++i) r.v[i] = 0.0f;
+        return r;
+    }
+    static void transpose(F4& r0, F4& r1, F4& r2, F4& r3) {
+        F4 in[4] = {r0, r1, r2, r3};
+        F4* out[4] = {&r0, &r1, &r2, &r3};
+        for (int c = 0; c < 4; ++c) *out[c] = set(in[0].v[c], in[1].v[c], in[2].v[c], in[3].v[c]);
+    }
+};
+#endif
+
+}  // namespace kivo::mpeg
