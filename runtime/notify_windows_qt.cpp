@@ -11,21 +11,21 @@ QEvent::Type NotifyEvent::eventType() {
 
 QtNotifyWindows::~QtNotifyWindows() {
     std::lock_guard lock(mutex_);
-    for (auto& [object, handle] : handles_) QObject::disconnect(object, nullptr, nullptr, nullptr);
+    for (auto& [object, known] : handles_) QObject::disconnect(known.watch);
 }
 
 WindowHandle QtNotifyWindows::handleOf(QObject* object) {
     if (!object) return 0;
     std::lock_guard lock(mutex_);
     auto known = handles_.find(object);
-    if (known != handles_.end()) return known->second;
+    if (known != handles_.end()) return known->second.handle;
     WindowHandle handle = next_++;
-    handles_.emplace(object, handle);
     objects_.emplace(handle, object);
     // Direct: runs inside the object's destruction, before it can be posted to again.
-    QObject::connect(
+    auto watch = QObject::connect(
         object, &QObject::destroyed, object, [this, object] { forget(object); },
         Qt::DirectConnection);
+    handles_.emplace(object, Known{handle, watch});
     return handle;
 }
 
@@ -33,7 +33,7 @@ void QtNotifyWindows::forget(QObject* object) {
     std::lock_guard lock(mutex_);
     auto it = handles_.find(object);
     if (it == handles_.end()) return;
-    objects_.erase(it->second);
+    objects_.erase(it->second.handle);
     handles_.erase(it);
 }
 

@@ -44,7 +44,11 @@ private:
 
     std::mutex mutex_;
     std::map<WindowHandle, QObject*> objects_;
-    std::map<QObject*, WindowHandle> handles_;
+    struct Known {
+        WindowHandle handle;
+        QMetaObject::Connection watch;  // forgets the object when it is destroyed
+    };
+    std::map<QObject*, Known> handles_;
     WindowHandle next_ = 1;
 };
 

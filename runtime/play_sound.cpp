@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "files.h"
 #include "wave_clip.h"
 
 namespace kivo::runtime {
@@ -126,6 +127,10 @@ bool playSound(std::string_view waveBytes, bool loop) {
     }
     clipPlayer().play(std::string(waveBytes), loop);
     return true;
+}
+
+bool playSoundFile(const std::string& path, bool loop) {
+    return playSound(readWholeFile(path), loop);
 }
 
 void stopSound() {

@@ -3,6 +3,7 @@
 // device layer; the caller continues at once. A new clip replaces the one that plays.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kivo::runtime {
@@ -10,6 +11,9 @@ namespace kivo::runtime {
 // False when the block is no playable WAVE (nothing plays then); true once the clip has been
 // handed to its thread.
 bool playSound(std::string_view waveBytes, bool loop = false);
+
+// The same for a clip in a file.
+bool playSoundFile(const std::string& path, bool loop = false);
 
 // Stops the clip that plays, if any, and waits for its thread.
 void stopSound();

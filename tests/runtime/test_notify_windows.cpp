@@ -18,10 +18,17 @@ protected:
 
 TEST_F(NotifyWindowsTest, InstalledForTheEngineWhileItLives) {
     EXPECT_EQ(notifyWindows(), windows.get());
+    Label label;
+    int seen = 0;
+    QObject::connect(&label, &Label::progress, [&](int) { ++seen; });
+    EXPECT_NE(notifyHandleOf(&label), 0u);
     windows.reset();
     EXPECT_EQ(notifyWindows(), nullptr);
-    Label label;
     EXPECT_EQ(notifyHandleOf(&label), 0u);
+    // The label's own connections outlive the notify windows.
+    NotifyEvent progress(kPlayProgressMessage, 42, 0);
+    QCoreApplication::sendEvent(&label, &progress);
+    EXPECT_EQ(seen, 1);
 }
 
 TEST_F(NotifyWindowsTest, ProgressFromAnotherThreadArrivesInPostingOrderOnTheWindowThread) {

@@ -147,6 +147,14 @@ TEST(PlaySoundTest, MpegClipPlaysThroughTheDeviceLayer) {
     EXPECT_EQ(sound.log->format().sampleRate, 24000);
 }
 
+TEST(PlaySoundTest, ClipFromAFile) {
+    VirtualSound sound;
+    ASSERT_TRUE(playSoundFile(KIVO_TEST_DATA "/runtime/tone_mp3.wav"));
+    ASSERT_TRUE(sound.waitUntilDone());
+    EXPECT_GT(sound.log->pcmBytes(), 30000u);
+    EXPECT_FALSE(playSoundFile(KIVO_TEST_DATA "/runtime/missing.wav"));
+}
+
 TEST(PlaySoundTest, TheCallerContinuesAtOnceAndStopEndsTheClip) {
     VirtualSound sound(1.0);  // real time: 2 s of sound
     std::string data(2 * 22050 * 2, '\x10');
