@@ -4,6 +4,7 @@ Usage: check_skin.py [ASSETS_DIR]; prints one line per failed check and a closin
 """
 
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -244,6 +245,12 @@ def main(argv):
     with open(os.path.join(assets, "assets.qrc"), encoding="utf-8") as f:
         report.check(f.read() == asset_names.qrc_text(), "assets.qrc does not list the skin")
     listed = {n for n, *_ in asset_names.pictures()}
+    # The manifest is what the windows are coded against: every path it names must exist.
+    with open(os.path.join(assets, "MANIFEST.md"), encoding="utf-8") as f:
+        named = re.findall(r"`:/(pictures|sounds)/([\w.-]+)`", f.read())
+    unknown = [f"{folder}/{name}" for folder, name in named
+               if name not in (listed if folder == "pictures" else asset_names.SOUNDS)]
+    report.check(not unknown, f"MANIFEST.md names assets that do not exist: {unknown}")
     extra = set(os.listdir(pictures)) - listed
     report.check(not extra, f"pictures not in the resource list: {sorted(extra)}")
     folders = (pictures, os.path.join(assets, "sounds"))
