@@ -43,8 +43,10 @@ Kivo::~Kivo() {
 }
 
 void Kivo::start() {
-    emit main_->created();
+    // Shown first, as every window is loaded: the balloons of the start-up belong to a window
+    // that is on the screen.
     main_->show();
+    emit main_->created();
 }
 
 void showCompanionMessage(Kivo& kivo, std::string_view text) {

@@ -21,7 +21,7 @@ public:
     Kivo(const Kivo&) = delete;
     Kivo& operator=(const Kivo&) = delete;
 
-    // Raises the main window's created event (start-up) and shows it.
+    // Shows the main window and raises its created event (the start-up).
     void start();
 
     MainWindow& mainWindow() { return *main_; }
