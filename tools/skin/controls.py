@@ -206,11 +206,11 @@ def decor1():
 
 
 def decor2():
-    """Kivo hangs from the right edge of the player panel and waves."""
-    fig = K.kivo(cx=40, cy=38, tilt=-12, eyes=("happy", "open"), mouth="open",
-                 arms=((-34, -20, -8), (14, -34, -6)), feet=((-9, 34), (7, 36)), look=(-1, 0))
-    body = group(fig, tx=-4, ty=-2, cx=30, cy=32, sx=0.78, sy=0.78)
-    body += note(50, 59, 0.9, PINK) + sparkle(8, 52, 3.5, SUNSHINE)
+    """Kivo holds on to the right edge of the player panel and waves."""
+    fig = K.kivo(cx=36, cy=38, tilt=-8, eyes=("happy", "open"), mouth="open",
+                 arms=((-28, -4, -8), (24, -25, -8)), feet=((-9, 34), (8, 36)), look=(-1, 0))
+    body = group(fig, tx=4, ty=6, sx=0.7, sy=0.7)
+    body += note(52, 61, 0.8, PINK) + sparkle(7, 57, 3.2, SUNSHINE)
     return svg_doc(60, 65, body, K.DEFS)
 
 
