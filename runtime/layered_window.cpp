@@ -1,5 +1,8 @@
 #include "layered_window.h"
 
+#include <QBitmap>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -19,6 +22,28 @@ void LayeredWindow::makeLayered() {
     layered_ = true;
     update();
     for (QWidget* child : findChildren<QWidget*>()) child->update();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // Controls change their looks at will (animated pictures, shown and hidden panels);
+        // a few looks a second keep the shape close without drawing everything twice.
+        connect(&shapeTimer_, &QTimer::timeout, this, &LayeredWindow::followShape,
+                Qt::UniqueConnection);
+        shapeTimer_.start(250);
+        followShape();
+    }
+}
+
+QRegion LayeredWindow::contentShape() {
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
+}
+
+void LayeredWindow::followShape() {
+    if (!isVisible() || isMinimized()) return;
+    QRegion shape = contentShape();
+    if (shape.isEmpty()) shape = QRegion(0, 0, 1, 1);  // an empty mask would show it all
+    if (shape != mask()) setMask(shape);
 }
 
 const LayeredWindow* LayeredWindow::of(const QWidget* widget) {

@@ -1,10 +1,15 @@
 // A top-level window without system frame whose colour key is see-through once it is made
 // layered: the bare background (painted in the key colour) and every key-coloured pixel of
 // its pictures let the desktop show. It can be dragged by its bare background.
+//
+// The see-through parts need a compositing window manager on X11; so that they are cut out
+// without one too, the window's shape follows what it shows there.
 #pragma once
 
 #include <QColor>
 #include <QPoint>
+#include <QRegion>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -25,6 +30,9 @@ public:
     void setHeightPx(int height) { resize(width(), height); }
     void minimise() { showMinimized(); }
 
+    // Where the window shows something: every pixel that is not see-through.
+    QRegion contentShape();
+
     // The layered window that holds `widget`, or null.
     static const LayeredWindow* of(const QWidget* widget);
 
@@ -38,6 +46,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
+    void followShape();
+
+    QTimer shapeTimer_;
     QColor key_;
     bool layered_ = false;
     QPoint dragOffset_;

@@ -157,6 +157,26 @@ TEST_F(ControlsTest, KeyColouredPixelsShowThroughOnceTheWindowIsLayered) {
     EXPECT_EQ(qAlpha(layered.pixel(3, 0)), 255);
 }
 
+TEST_F(ControlsTest, LayeredShapeIsWhatTheWindowShows) {
+    LayeredWindow window(0xFFFFFF);
+    window.resize(100, 50);
+    auto* box = new ShapeBox(&window);
+    box->setGeometry(10, 10, 20, 20);
+    box->setFillColour(0x000080);
+    QImage white(8, 8, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    white.setPixel(0, 0, qRgb(1, 2, 3));
+    auto* pic = new PicBox(&window);
+    pic->setGeometry(50, 10, 8, 8);
+    pic->setPicture(imageBytes(white, "BMP"));
+    window.makeLayered();
+    QRegion shape = window.contentShape();
+    EXPECT_TRUE(shape.contains(QPoint(15, 15)));   // the filled box
+    EXPECT_FALSE(shape.contains(QPoint(5, 5)));    // bare background
+    EXPECT_TRUE(shape.contains(QPoint(50, 10)));   // the picture's one coloured pixel
+    EXPECT_FALSE(shape.contains(QPoint(54, 14)));  // its white: see-through
+}
+
 TEST_F(ControlsTest, ShapeBoxBorderColour) {
     ShapeBox box;
     box.setBorderColour(0x123456);
