@@ -1,0 +1,30 @@
+// What `kivo-decode --info` reports about a stream, gathered by walking its frames.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frame_walker.h"
+
+namespace kivo::tools {
+
+struct StreamInfo {
+    FrameHeader header{};
+    int32_t sampleRate = 0;
+    int32_t samplesPerFrame = 0;
+    int64_t audioFrames = 0;  // frames walked, the Xing frame not counted
+    int64_t audioBytes = 0;
+    bool variableBitrate = false;
+    bool xing = false;
+    int32_t xingFrames = -1;  // -1 when the header gives no count
+    int32_t nominalKbps = 0;  // of the first frame (measured for free format)
+    double seconds = 0;
+    double averageKbps = 0;
+};
+
+// Walks every frame from the walker's position on; the walker has found the stream.
+StreamInfo gatherStreamInfo(FrameWalker& walker);
+
+std::string formatStreamInfo(const StreamInfo& info);
+
+}  // namespace kivo::tools

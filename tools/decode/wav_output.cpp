@@ -1,0 +1,93 @@
+#include "wav_output.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <limits>
+#include <vector>
+
+namespace kivo::tools {
+
+namespace {
+
+void putLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+PcmOutput::~PcmOutput() {
+    if (file_ && !toStdout_) {
+        std::fclose(file_);
+        std::remove(path_.c_str());
+    }
+}
+
+bool PcmOutput::open(const std::string& path, bool wav, int channels, int sampleRate) {
+    path_ = path;
+    wav_ = wav;
+    channels_ = channels;
+    sampleRate_ = sampleRate;
+    toStdout_ = path == "-";
+    file_ = toStdout_ ? stdout : std::fopen(path.c_str(), "wb");
+    if (!file_) return false;
+    // The sizes are written again once they are known.
+    return !wav_ || writeWavHeader(0);
+}
+
+bool PcmOutput::writeWavHeader(uint32_t dataBytes) {
+    std::vector<uint8_t> h;
+    const uint32_t blockAlign = static_cast<uint32_t>(channels_) * 2;
+    h.insert(h.end(), {'R', 'I', 'F', 'F'});
+    putLe(h, 36 + dataBytes, 4);
+    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    putLe(h, 16, 4);
+    putLe(h, 1, 2);  // PCM
+    putLe(h, static_cast<uint32_t>(channels_), 2);
+    putLe(h, static_cast<uint32_t>(sampleRate_), 4);
+    putLe(h, static_cast<uint32_t>(sampleRate_) * blockAlign, 4);
+    putLe(h, blockAlign, 2);
+    putLe(h, 16, 2);
+    h.insert(h.end(), {'d', 'a', 't', 'a'});
+    putLe(h, dataBytes, 4);
+    return std::fwrite(h.data(), 1, h.size(), file_) == h.size();
+}
+
+bool PcmOutput::write(const int16_t* samples, size_t count) {
+    if constexpr (std::endian::native == std::endian::big) {
+        std::vector<int16_t> swapped(samples, samples + count);
+        for (int16_t& s : swapped) {
+            const auto u = static_cast<uint16_t>(s);
+            s = static_cast<int16_t>(static_cast<uint16_t>(u << 8 | u >> 8));
+        }
+        if (std::fwrite(swapped.data(), 2, count, file_) != count) return false;
+    } else if (std::fwrite(samples, 2, count, file_) != count) {
+        return false;
+    }
+    dataBytes_ += 2 * count;
+    return true;
+}
+
+bool PcmOutput::finish() {
+    bool ok = std::fflush(file_) == 0;
+    if (ok && wav_) {
+        // A RIFF file cannot say more than 4 GiB; the data itself is complete either way.
+        const auto limit = std::numeric_limits<uint32_t>::max() - 36;
+        const auto bytes = static_cast<uint32_t>(std::min<uint64_t>(dataBytes_, limit));
+        ok = std::fseek(file_, 0, SEEK_SET) == 0 && writeWavHeader(bytes);
+    }
+    if (toStdout_) {
+        file_ = nullptr;
+        return ok && std::fflush(stdout) == 0;
+    }
+    const int saved = errno;
+    ok = std::fclose(file_) == 0 && ok;
+    file_ = nullptr;
+    if (!ok) {
+        std::remove(path_.c_str());
+        if (saved) errno = saved;
+    }
+    return ok;
+}
+
+}  // namespace kivo::tools
