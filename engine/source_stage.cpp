@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "id3_tags.h"
+
 namespace kivo {
 
 namespace {
@@ -33,29 +35,24 @@ int64_t audioSizeOf(std::FILE* file) {
     if (std::fseek(file, 0, SEEK_END) != 0) return 0;
     const int64_t length = std::ftell(file);
     if (length < 0) return 0;
-    if (length >= 128 && std::fseek(file, -128, SEEK_END) == 0) {
-        char tag[128];
-        if (std::fread(tag, 1, sizeof tag, file) == sizeof tag && std::memcmp(tag, "TAG", 3) == 0) {
-            return length - 128;
-        }
+    uint8_t tail[kId3v1Bytes];
+    if (length >= static_cast<int64_t>(kId3v1Bytes) &&
+        std::fseek(file, -static_cast<long>(kId3v1Bytes), SEEK_END) == 0) {
+        const size_t got = std::fread(tail, 1, sizeof tail, file);
+        if (endsWithId3v1(tail, got, static_cast<uint64_t>(length))) return length - 128;
     }
     return length;
 }
 
-// Leaves the file at the first byte after an ID3v2.3 tag. Other versions stay right after the
-// tag header, where the stream search steps over the rest; without a tag the audio begins at 0.
+// Leaves the file where the audio begins: after the whole of a leading ID3v2 tag, whatever its
+// version (a large tag left to the frame search can hold more sync-like bytes than the search
+// has attempts, and the file would never play). A file too short for a tag header stays where
+// the probe left it.
 void skipId3v2(std::FILE* file) {
     std::fseek(file, 0, SEEK_SET);
-    uint8_t header[10];
+    uint8_t header[kId3v2HeaderBytes];
     if (std::fread(header, 1, sizeof header, file) < sizeof header) return;
-    if (std::memcmp(header, "ID3", 3) != 0) {
-        std::fseek(file, 0, SEEK_SET);
-        return;
-    }
-    if (header[3] != 3) return;
-    const long size = (long{header[6] & 0x7F} << 21) | (long{header[7] & 0x7F} << 14) |
-                      (long{header[8] & 0x7F} << 7) | long{header[9] & 0x7F};
-    std::fseek(file, size, SEEK_CUR);
+    std::fseek(file, static_cast<long>(id3v2TagLength(header, sizeof header)), SEEK_SET);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "decoder_stage.h"
 #include "engine_test_support.h"
@@ -224,6 +225,30 @@ TEST(DecoderStage, NegativeStartSeeksToTheFirstByteAndStepsOverTheTag) {
     test::appendBytes(bytes, test::frames(30));
     const Outcome out = runDecoder(folder.file("tagged.mp3", bytes), -3);
     EXPECT_EQ(out.serials, test::range(0, 30));
+}
+
+TEST(DecoderStage, LargeId3v24TagWithSyncLikeBytesIsSteppedOver) {
+    ScratchFolder folder;
+    std::mt19937 random(7);
+    std::vector<uint8_t> bytes(10 + 120000);
+    for (size_t i = 10; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
+    const uint32_t size = 120000;
+    const uint8_t header[10] = {'I',
+                                'D',
+                                '3',
+                                4,
+                                0,
+                                0,
+                                static_cast<uint8_t>(size >> 21 & 0x7F),
+                                static_cast<uint8_t>(size >> 14 & 0x7F),
+                                static_cast<uint8_t>(size >> 7 & 0x7F),
+                                static_cast<uint8_t>(size & 0x7F)};
+    std::memcpy(bytes.data(), header, 10);
+    test::appendBytes(bytes, test::frames(50));
+    const Outcome out = runDecoder(folder.file("v24.mp3", bytes));
+    EXPECT_TRUE(out.reports.empty());
+    ASSERT_GE(out.serials.size(), 50u);
+    EXPECT_EQ(std::vector<int>(out.serials.end() - 50, out.serials.end()), test::range(0, 50));
 }
 
 TEST(DecoderStage, XingFrameCountAndTableOfContentsAreUsed) {

@@ -96,14 +96,20 @@ TEST(SourceStage, Id3v23TagIsSkippedByItsSynchsafeSize) {
     EXPECT_EQ(got, std::vector<uint8_t>(bytes.begin() + 267, bytes.end()));
 }
 
-TEST(SourceStage, OtherId3v2VersionsStopRightAfterTheHeader) {
+TEST(SourceStage, OtherId3v2VersionsAreSkippedWhole) {
     ScratchFolder folder;
     std::vector<uint8_t> bytes = counting(10000);
-    const uint8_t header[10] = {'I', 'D', '3', 4, 0, 0, 0x00, 0x00, 0x02, 0x01};
-    std::memcpy(bytes.data(), header, 10);
-    OpenedSource opened(folder.file("v24.mp3", bytes));
-    const std::vector<uint8_t> got = drainRing(opened.source, *opened.ring);
-    EXPECT_EQ(got, std::vector<uint8_t>(bytes.begin() + 10, bytes.end()));
+    const uint8_t v22[10] = {'I', 'D', '3', 2, 0, 0, 0x00, 0x00, 0x02, 0x01};
+    std::memcpy(bytes.data(), v22, 10);
+    OpenedSource older(folder.file("v22.mp3", bytes));
+    EXPECT_EQ(drainRing(older.source, *older.ring),
+              std::vector<uint8_t>(bytes.begin() + 267, bytes.end()));
+    // Version 2.4 with a footer: ten more bytes.
+    const uint8_t v24[10] = {'I', 'D', '3', 4, 0, 0x10, 0x00, 0x00, 0x02, 0x01};
+    std::memcpy(bytes.data(), v24, 10);
+    OpenedSource newer(folder.file("v24.mp3", bytes));
+    EXPECT_EQ(drainRing(newer.source, *newer.ring),
+              std::vector<uint8_t>(bytes.begin() + 277, bytes.end()));
 }
 
 TEST(SourceStage, FileShorterThanATagHeaderYieldsNothing) {
