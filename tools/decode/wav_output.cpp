@@ -1,5 +1,7 @@
 #include "wav_output.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -19,8 +21,13 @@ void putLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 PcmOutput::~PcmOutput() {
     if (file_ && !toStdout_) {
         std::fclose(file_);
-        std::remove(path_.c_str());
+        discard();
     }
+}
+
+void PcmOutput::discard() {
+    // Only a regular file is ours to remove; a device or pipe named as output stays.
+    if (regularFile_) std::remove(path_.c_str());
 }
 
 bool PcmOutput::open(const std::string& path, bool wav, int channels, int sampleRate) {
@@ -31,6 +38,8 @@ bool PcmOutput::open(const std::string& path, bool wav, int channels, int sample
     toStdout_ = path == "-";
     file_ = toStdout_ ? stdout : std::fopen(path.c_str(), "wb");
     if (!file_) return false;
+    struct stat st {};
+    regularFile_ = !toStdout_ && fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode);
     // The sizes are written again once they are known.
     return !wav_ || writeWavHeader(0);
 }
@@ -84,7 +93,7 @@ bool PcmOutput::finish() {
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     if (!ok) {
-        std::remove(path_.c_str());
+        discard();
         if (saved) errno = saved;
     }
     return ok;

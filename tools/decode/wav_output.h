@@ -13,7 +13,7 @@ public:
     PcmOutput() = default;
     PcmOutput(const PcmOutput&) = delete;
     PcmOutput& operator=(const PcmOutput&) = delete;
-    // Removes an unfinished file.
+    // Removes an unfinished regular file.
     ~PcmOutput();
 
     // Opens `path` ("-" is standard output). False with errno set when it cannot be written.
@@ -25,11 +25,13 @@ public:
 
 private:
     bool writeWavHeader(uint32_t dataBytes);
+    void discard();
 
     FILE* file_ = nullptr;
     std::string path_;
     bool wav_ = false;
     bool toStdout_ = false;
+    bool regularFile_ = false;
     int channels_ = 0;
     int sampleRate_ = 0;
     uint64_t dataBytes_ = 0;
