@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <mutex>
 #include <vector>
 
 #include "device/device_backends.h"
@@ -402,9 +403,14 @@ void AlsaDevice::run() {
     }
 }
 
+// ALSA prints its errors on stderr by default; the player's failures are silent.
+void quietErrors(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName, bool pauseInPlace) {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { snd_lib_error_set_handler(&quietErrors); });
     return std::make_unique<AlsaDevice>(pcmName, pauseInPlace);
 }
 

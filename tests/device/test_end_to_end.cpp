@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -193,6 +194,7 @@ TEST_F(EndToEnd, ASoundDeviceThatCannotOpenIsSaidInOneLineAndFailsTheRun) {
         run(std::string("'") + KIVO_PLAY + "' --device alsa:kivo_no_such_device " + quoted(song));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.output.find("cannot open the sound device"), std::string::npos) << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
 
     r = run(std::string("'") + KIVO_PLAY + "' --device wav:" + quoted(dir_ / "no" / "x.wav") + " " +
             quoted(song));
