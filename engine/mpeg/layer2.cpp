@@ -18,36 +18,55 @@
 namespace kivo::mpeg {
 namespace {
 
-// MSB-first reader over `size` bytes that never touches a byte beyond them.
+// MSB-first reader over `size` bytes that never touches a byte beyond them; past the end it
+// delivers zero bits. The unread bits sit at the top of a 64-bit cache.
 class FrameBitReader {
 public:
     FrameBitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-    // 0 <= n <= 24.
-    uint32_t read(int n) {
-        if (n == 0) return 0;
+    // At least n (<= 56) bits cached.
+    void ensure(int n) {
         if (bits_ < n) refill();
+    }
+    // n (1..32) bits that are cached.
+    uint32_t take(int n) {
+        const auto v = static_cast<uint32_t>(cache_ >> (64 - n));
+        cache_ <<= n;
         bits_ -= n;
-        return static_cast<uint32_t>(cache_ >> bits_) & ((1u << n) - 1);
+        return v;
+    }
+    // 1 <= n <= 32.
+    uint32_t read(int n) {
+        ensure(n);
+        return take(n);
     }
     void skip(size_t n) {
-        if (n <= static_cast<size_t>(bits_)) {
-            bits_ -= static_cast<int>(n);
+        if (n < static_cast<size_t>(bits_)) {
+            if (n) take(static_cast<int>(n));
             return;
         }
         n -= static_cast<size_t>(bits_);
+        cache_ = 0;
         bits_ = 0;
         loaded_ += n / 8;
-        read(static_cast<int>(n % 8));
+        if (n % 8) read(static_cast<int>(n % 8));
     }
     // Whether more bits were taken than the span holds.
     bool overran() const { return loaded_ * 8 - static_cast<size_t>(bits_) > size_ * 8; }
 
 private:
     void refill() {
+        if (loaded_ + 8 <= size_) {
+            uint64_t v;
+            std::memcpy(&v, data_ + loaded_, 8);
+            cache_ |= __builtin_bswap64(v) >> bits_;
+            loaded_ += static_cast<size_t>((63 - bits_) >> 3);
+            bits_ |= 56;
+            return;
+        }
         while (bits_ <= 56) {
             const uint64_t byte = loaded_ < size_ ? data_[loaded_] : 0;
-            cache_ = (cache_ << 8) | byte;
+            cache_ |= byte << (56 - bits_);
             ++loaded_;
             bits_ += 8;
         }
@@ -57,7 +76,7 @@ private:
     size_t size_;
     size_t loaded_ = 0;  // bytes moved into the cache, zeros past the end included
     uint64_t cache_ = 0;
-    int bits_ = 0;  // unread bits at the bottom of the cache
+    int bits_ = 0;
 };
 
 // Three-digit codes of the grouped classes, least significant digit first, each digit less
@@ -146,9 +165,10 @@ inline void readGranule(FrameBitReader& br, const Entry* e, int part, float* cel
     constexpr int kNext = Layer2Decoder::kSlotFloats;
     float v0, v1, v2;
     if (e->kind == kPlain || e->kind == kJointPlain) {
-        v0 = static_cast<float>(static_cast<int32_t>(br.read(e->bits)) - e->middle);
-        v1 = static_cast<float>(static_cast<int32_t>(br.read(e->bits)) - e->middle);
-        v2 = static_cast<float>(static_cast<int32_t>(br.read(e->bits)) - e->middle);
+        br.ensure(3 * e->bits);
+        v0 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
+        v1 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
+        v2 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
     } else {
         const int8_t* d = e->digits[br.read(e->bits)];
         v0 = d[0];
@@ -296,19 +316,25 @@ uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int1
     if (br.overran()) {
         silentFrom = 0;
     } else {
+        // Cells without samples are cleared once; the granule loop visits only entries that
+        // read samples (the right half of a joint pair is filled by its left half).
+        const Entry* active[kMaxEntries];
+        int actives = 0;
+        for (int e = 0; e < decoded; ++e) {
+            const Entry& en = entries[e];
+            if (en.kind == kZero) {
+                for (int slot = 0; slot < kSlots; ++slot)
+                    block_[slot * kSlotFloats + en.cell] = 0.0f;
+            } else {
+                active[actives++] = &en;
+                if (en.kind == kJointPlain || en.kind == kJointGrouped) ++e;
+            }
+        }
         for (int slot = 0; slot < kSlots; slot += 3) {
             const int part = slot / 12;
             float* row = block_ + slot * kSlotFloats;
-            for (int e = 0; e < decoded; ++e) {
-                const Entry* en = &entries[e];
-                float* cell = row + en->cell;
-                if (en->kind == kZero) {
-                    cell[0] = cell[kSlotFloats] = cell[2 * kSlotFloats] = 0.0f;
-                    continue;
-                }
-                readGranule(br, en, part, cell);
-                if (en->kind == kJointPlain || en->kind == kJointGrouped) ++e;
-            }
+            for (int a = 0; a < actives; ++a)
+                readGranule(br, active[a], part, row + active[a]->cell);
             br.skip(skipBits);
             if (br.overran()) {
                 silentFrom = slot;

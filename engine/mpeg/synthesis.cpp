@@ -65,35 +65,45 @@ constexpr int upperOutput(int P, int q) {
     return P == 0 ? 31 - q : 16 + q;
 }
 
-struct WindowLanes {
-    alignas(16) float lower[2][16][16];  // [parity][slot age t][lane]
-    alignas(16) float upper[2][16][16];
+// Window tap of lane q for the slot t slots older than the newest one.
+constexpr float lowerTap(int P, int t, int q) {
+    const int tap = kSynthesisWindow65536[16 * lowerOutput(P, q) + t];
+    return static_cast<float>(t & 1 ? -tap : tap) / 65536.0f;
+}
+constexpr float upperTap(int P, int t, int q) {
+    const int m = upperOutput(P, q) - 16;
+    if (m == 0)
+        return t & 1 ? static_cast<float>(kSynthesisWindow65536[256 + t / 2]) / 65536.0f : 0;
+    return static_cast<float>(kSynthesisWindow65536[16 * (16 - m) + 15 - t]) / 65536.0f;
+}
+
+// The 16 slots of a ring are summed in storage order, so the taps rotate instead: row i
+// serves the slot (-i) & 15 slots old, and rows are written twice so that the 16 rows for any
+// newest position are consecutive. Each row: 16 lower lanes, then 16 upper lanes.
+struct WindowTaps {
+    alignas(16) float row[2][32][32];  // [parity of the newest slot][row][lane]
 };
 
-constexpr WindowLanes makeWindowLanes() {
-    WindowLanes w{};
-    constexpr float kScale = 1.0f / 65536.0f;
+constexpr WindowTaps makeWindowTaps() {
+    WindowTaps w{};
     for (int P = 0; P < 2; ++P) {
-        for (int t = 0; t < 16; ++t) {
+        for (int i = 0; i < 32; ++i) {
+            const int t = (32 - i) & 15;
             for (int q = 0; q < 16; ++q) {
-                const int j = lowerOutput(P, q);
-                const int lower = kSynthesisWindow65536[16 * j + t];
-                w.lower[P][t][q] = static_cast<float>(t & 1 ? -lower : lower) * kScale;
-                const int m = upperOutput(P, q) - 16;
-                int upper = 0;
-                if (m == 0) {
-                    upper = t & 1 ? kSynthesisWindow65536[256 + t / 2] : 0;
-                } else {
-                    upper = kSynthesisWindow65536[16 * (16 - m) + 15 - t];
-                }
-                w.upper[P][t][q] = static_cast<float>(upper) * kScale;
+                w.row[P][i][q] = lowerTap(P, t, q);
+                w.row[P][i][16 + q] = upperTap(P, t, q);
             }
         }
     }
     return w;
 }
 
-constexpr WindowLanes kLanes = makeWindowLanes();
+constexpr WindowTaps kTaps = makeWindowTaps();
+
+// The first of the 16 rows of taps for a ring whose newest slot has counter n.
+inline const float* tapsFor(uint32_t n) {
+    return kTaps.row[n & 1][(16 - (n & 15)) & 15];
+}
 
 #if defined(__SSE2__)
 
@@ -127,19 +137,6 @@ template <>
 inline Lanes4 transformCoefficient<Lanes4>(int i) {
     return {_mm_load_ps(kBroadcast.c[i])};
 }
-
-// Ring entry of the slot t slots older than the one at ring position p.
-struct SlotOffsets {
-    int32_t at[16][16];
-};
-constexpr SlotOffsets makeSlotOffsets() {
-    SlotOffsets o{};
-    for (int p = 0; p < 16; ++p) {
-        for (int t = 0; t < 16; ++t) o.at[p][t] = ((p - t) & 15) * kStride;
-    }
-    return o;
-}
-constexpr SlotOffsets kSlotOffsets = makeSlotOffsets();
 
 inline void transpose(__m128& a, __m128& b, __m128& c, __m128& d) {
     _MM_TRANSPOSE4_PS(a, b, c, d);
@@ -216,11 +213,12 @@ inline Pcm32 windowSlot(const SynthesisState::Ring& r, uint32_t n) {
     constexpr int kUpperAt = P == 0 ? 17 : 0;
     __m128 a0 = _mm_setzero_ps(), a1 = a0, a2 = a0, a3 = a0;
     __m128 b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+    const float* taps = tapsFor(n);
 #pragma GCC unroll 16
-    for (int t = 0; t < 16; ++t) {
-        const float* s = r.values + kSlotOffsets.at[n & 15][t];
-        const float* ca = kLanes.lower[P][t];
-        const float* cb = kLanes.upper[P][t];
+    for (int pos = 0; pos < 16; ++pos) {
+        const float* s = r.values + pos * kStride;
+        const float* ca = taps + 32 * pos;
+        const float* cb = ca + 16;
         a0 = _mm_add_ps(a0, _mm_mul_ps(_mm_loadu_ps(s + kLowerAt + 0), _mm_load_ps(ca + 0)));
         a1 = _mm_add_ps(a1, _mm_mul_ps(_mm_loadu_ps(s + kLowerAt + 4), _mm_load_ps(ca + 4)));
         a2 = _mm_add_ps(a2, _mm_mul_ps(_mm_loadu_ps(s + kLowerAt + 8), _mm_load_ps(ca + 8)));
@@ -249,6 +247,7 @@ inline Pcm32 windowSlot(const SynthesisState::Ring& r, uint32_t n) {
 inline Pcm32 windowStaged(SynthesisState::Ring& r, const float* staged) {
     const uint32_t n = ++r.slot;
     float* dst = r.values + (n & 15) * kStride;
+#pragma GCC unroll 9
     for (int i = 0; i < kStride; i += 4) _mm_store_ps(dst + i, _mm_load_ps(staged + i));
     return n & 1 ? windowSlot<1>(r, n) : windowSlot<0>(r, n);
 }
@@ -373,12 +372,13 @@ inline Pcm32 synthesizeSlot(SynthesisState::Ring& r, const float* subbands) {
     const int P = n & 1;
     const int lowerAt = P == 0 ? 16 : 1;
     const int upperAt = P == 0 ? 17 : 0;
+    const float* taps = tapsFor(n);
     float lower[16] = {}, upper[16] = {};
-    for (int t = 0; t < 16; ++t) {
-        const float* s = r.values + ((n - t) & 15) * kStride;
+    for (int pos = 0; pos < 16; ++pos) {
+        const float* s = r.values + pos * kStride;
         for (int q = 0; q < 16; ++q) {
-            lower[q] += s[lowerAt + q] * kLanes.lower[P][t][q];
-            upper[q] += s[upperAt + q] * kLanes.upper[P][t][q];
+            lower[q] += s[lowerAt + q] * taps[32 * pos + q];
+            upper[q] += s[upperAt + q] * taps[32 * pos + 16 + q];
         }
     }
     Pcm32 out;
