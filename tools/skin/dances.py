@@ -325,7 +325,14 @@ def dance11(t):
     k = int(t * 8)
     wag = 6 * math.sin(2 * math.pi * t * 2)
     finger_x, finger_y = 51 + 27 + wag, 60 - 26
-    finger = (rect(finger_x - 1.8, finger_y - 10, 3.6, 9, 1.8, SNOW, INK, 1.3))
+    # The index finger wags "no, no": it leans with the hand, motion marks beside it.
+    finger = group(rect(finger_x - 1.7, finger_y - 10.5, 3.4, 9, 1.7, SNOW, INK, 1.3),
+                   rot=4 * wag, cx=finger_x, cy=finger_y - 2)
+    side = 1 if wag > 0 else -1
+    finger += path(f"M{finger_x + 7 * side:.2f},{finger_y - 14:.2f} q{3 * side},4 0,8", None,
+                   VIOLET_DARK, 1.4)
+    finger += path(f"M{finger_x + 11 * side:.2f},{finger_y - 15:.2f} q{3 * side},5 0,10", None,
+                   VIOLET_DARK, 1.4)
     body = kivo(tilt=4 * s, eyes="shades", mouth="smirk", bow=True,
                 arms=((-21, 16, 12), (27 + wag, -26, -6)), feet=((-6, 36), (12, 35)),
                 extras_front=finger, sprout_sway=2 * s)
