@@ -94,17 +94,21 @@ def frame_pixels(path, width, height, count):
 
 
 def fringe_faults(rgba, width, height, key):
-    """Counts pixels that break the colour key: half transparency, or pale art touching the key."""
+    """Counts pixels that break the colour key.
+
+    Returns (half-transparent pixels, opaque pixels of the key colour, which would punch holes
+    into the art, pale pixels touching the key, see-through pixels)."""
     k = key_rgb(key)
     n = width * height
     is_key = bytearray(n)
-    partial = 0
+    partial = holes = 0
     for i in range(n):
         a = rgba[4 * i + 3]
         if 0 < a < 255:
             partial += 1
         if a == 0 or tuple(rgba[4 * i:4 * i + 3]) == k:
             is_key[i] = 1
+            holes += a == 255
     fringe = 0
     for y in range(height):
         for x in range(width):
@@ -114,7 +118,7 @@ def fringe_faults(rgba, width, height, key):
             if any(0 <= x + dx < width and 0 <= y + dy < height
                    and is_key[(y + dy) * width + x + dx] for dy in (-1, 0, 1) for dx in (-1, 0, 1)):
                 fringe += 1
-    return partial, fringe, sum(is_key)
+    return partial, holes, fringe, sum(is_key)
 
 
 def check_picture(report, folder, name, width, height, key, animated, frame_counts):
@@ -144,8 +148,9 @@ def check_picture(report, folder, name, width, height, key, animated, frame_coun
         report.check(rgb == key_rgb(key),
                      f"{name} frame {i}: transparent colour {rgb}, want the key {key_rgb(key)}")
     for i, rgba in enumerate(frame_pixels(path, width, height, len(frames))):
-        partial, fringe, keyed = fringe_faults(rgba, width, height, key)
+        partial, holes, fringe, keyed = fringe_faults(rgba, width, height, key)
         report.check(partial == 0, f"{name} frame {i}: {partial} half-transparent pixels")
+        report.check(holes == 0, f"{name} frame {i}: {holes} opaque pixels of the key colour")
         report.check(fringe == 0, f"{name} frame {i}: {fringe} pale fringe pixels beside the key")
         report.check(0 < keyed < width * height or key != WHITE or name.startswith("face"),
                      f"{name} frame {i}: no see-through or no art at all ({keyed} key pixels)")
