@@ -216,6 +216,7 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     sampleRateIndex_ = header.sampleRateIndex;
 
     std::memset(block_, 0, sizeof block_);
+    liveCells_ = 0;
     synth.clear();
     if (format) {
         format->channels = channels_;
@@ -316,18 +317,27 @@ uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int1
     if (br.overran()) {
         silentFrom = 0;
     } else {
-        // Cells without samples are cleared once; the granule loop visits only entries that
-        // read samples (the right half of a joint pair is filled by its left half).
+        // Cells without samples are cleared once (when they hold old samples); the granule loop
+        // visits only entries that read samples (the right half of a joint pair is filled by its
+        // left half).
         const Entry* active[kMaxEntries];
         int actives = 0;
         for (int e = 0; e < decoded; ++e) {
             const Entry& en = entries[e];
+            const uint64_t bit = uint64_t{1} << en.cell;
             if (en.kind == kZero) {
-                for (int slot = 0; slot < kSlots; ++slot)
-                    block_[slot * kSlotFloats + en.cell] = 0.0f;
+                if (liveCells_ & bit) {
+                    for (int slot = 0; slot < kSlots; ++slot)
+                        block_[slot * kSlotFloats + en.cell] = 0;
+                    liveCells_ &= ~bit;
+                }
             } else {
                 active[actives++] = &en;
-                if (en.kind == kJointPlain || en.kind == kJointGrouped) ++e;
+                liveCells_ |= bit;
+                if (en.kind == kJointPlain || en.kind == kJointGrouped) {
+                    liveCells_ |= bit << 1;
+                    ++e;
+                }
             }
         }
         for (int slot = 0; slot < kSlots; slot += 3) {

@@ -39,6 +39,7 @@ private:
     int32_t id_ = 0;
     int32_t bitrateIndex_ = 0;
     int32_t sampleRateIndex_ = 0;
+    uint64_t liveCells_ = 0;  // bit c: column c of the block may hold samples
     alignas(16) float block_[kSlots * kSlotFloats] = {};
 };
 

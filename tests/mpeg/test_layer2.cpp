@@ -257,6 +257,25 @@ TEST(Layer2Frames, SubbandsAboveTheLimitAreSkippedNotMisread) {
     EXPECT_NE(decodeStream(repeated(both, 3), 24000).pcm, reference.pcm);
 }
 
+// The sample block persists across frames: a subband that stops being sent must not keep
+// sounding with the previous frame's samples.
+TEST(Layer2Frames, SubbandThatStopsBeingSentFallsSilent) {
+    TestFrame loud;
+    loud.allocation[5][0] = loud.allocation[5][1] = 9;
+    loud.scale[5][0] = loud.scale[5][1] = 2;
+    const TestFrame quiet;  // nothing allocated
+    std::vector<uint8_t> stream = loud.build();
+    for (int i = 0; i < 2; ++i) {
+        const auto q = quiet.build();
+        stream.insert(stream.end(), q.begin(), q.end());
+    }
+    const Decoded d = decodeStream(stream);
+    ASSERT_EQ(d.pcm.size(), 3u * 2304);
+    EXPECT_TRUE(std::any_of(d.pcm.begin(), d.pcm.begin() + 2304, [](int16_t v) { return v != 0; }));
+    EXPECT_TRUE(
+        std::all_of(d.pcm.begin() + 2 * 2304, d.pcm.end(), [](int16_t v) { return v == 0; }));
+}
+
 TEST(Layer2Frames, TableAndSubbandLimitFollowRateBitrateAndMode) {
     struct Case {
         int id, bitrateIndex, sampleRateIndex, mode, limitHz, subbands;
@@ -396,8 +415,8 @@ TEST(Layer2Frames, TruncatedFramesDecodeUpToTheCutAndAreSilentAfterIt) {
     EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + intact, cut.begin()));
     EXPECT_NE(whole, cut);
     // Once the filter has drained the last decoded granule (16 slots later) the rest is zero.
-    EXPECT_TRUE(std::all_of(cut.begin() + 2 * 32 * (3 + 16), cut.end(),
-                            [](int16_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(cut.begin() + 2 * 32 * (3 + 16), cut.end(), [](int16_t v) { return v == 0; }));
     // Cut inside the allocation: the whole frame is silence.
     const auto silent = decodeCut(6);
     EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](int16_t v) { return v == 0; }));
