@@ -12,11 +12,9 @@ int32_t MpegDecoder::init(const FrameHeader& header, int32_t frameBytes, int32_t
         case 1:
             accepted = layer3_.init(header, frameBytes, frequencyLimit, &format_, synth_);
             break;
-#ifdef KIVO_MPEG_HAS_LAYER2
         case 2:
             accepted = layer2_.init(header, frameBytes, frequencyLimit, &format_, synth_);
             break;
-#endif
         default:
             break;
     }
@@ -34,10 +32,8 @@ uint64_t MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* 
     switch (layer_) {
         case 1:
             return layer3_.decodeFrame(frame, available, out, synth_);
-#ifdef KIVO_MPEG_HAS_LAYER2
         case 2:
             return layer2_.decodeFrame(frame, available, out, synth_);
-#endif
         default:
             return 0;
     }

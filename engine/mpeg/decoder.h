@@ -5,14 +5,9 @@
 #include <cstdint>
 
 #include "decoder_ops.h"
+#include "layer2.h"
 #include "layer3_decoder.h"
 #include "synthesis.h"
-
-// Layer II arrives separately; until it does, layer code 2 is refused.
-#if __has_include("layer2.h")
-#include "layer2.h"
-#define KIVO_MPEG_HAS_LAYER2 1
-#endif
 
 namespace kivo::mpeg {
 
@@ -34,9 +29,7 @@ private:
     PcmFormat format_{};
     SynthesisState synth_{};
     Layer3Decoder layer3_;
-#ifdef KIVO_MPEG_HAS_LAYER2
     Layer2Decoder layer2_;
-#endif
 };
 
 }  // namespace kivo::mpeg
