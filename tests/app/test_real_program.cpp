@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QColor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
@@ -91,17 +90,6 @@ TEST(RealProgram, SecondCopyOfTheSameNameEndsSilently) {
     EXPECT_EQ(first.state(), QProcess::Running) << "the running copy must not be disturbed";
 }
 
-// A display number that no X server uses.
-int freeDisplay() {
-    for (int display = 71; display < 200; ++display) {
-        if (!QFile::exists(QString("/tmp/.X%1-lock").arg(display)) &&
-            !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display))) {
-            return display;
-        }
-    }
-    return -1;
-}
-
 bool run(const QString& program, const QStringList& arguments,
          const QProcessEnvironment& environment, QByteArray* output = nullptr) {
     QProcess process;
@@ -121,17 +109,17 @@ TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
     ASSERT_FALSE(import.isEmpty()) << "imagemagick's import is needed for the screenshot";
     ASSERT_FALSE(xwininfo.isEmpty()) << "x11-utils' xwininfo is needed to find the window";
 
-    const int display = freeDisplay();
-    ASSERT_GT(display, 0);
-    const QString name = QString(":%1").arg(display);
+    // The server picks a free display itself and writes its number once it accepts clients.
     QProcess server;
-    server.start(xvfb, {name, "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"});
+    server.start(
+        xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"});
     ASSERT_TRUE(server.waitForStarted(5000));
     QElapsedTimer clock;
     clock.start();
-    while (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display)) && clock.elapsed() < 10000) {
-        QThread::msleep(50);
-    }
+    while (!server.canReadLine() && clock.elapsed() < 15000) server.waitForReadyRead(200);
+    const QString number = QString::fromLatin1(server.readLine()).trimmed();
+    ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
+    const QString name = ":" + number;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DISPLAY", name);
     environment.remove("QT_QPA_PLATFORM");
