@@ -33,6 +33,7 @@ WebPlayerWindow::WebPlayerWindow(QWidget* owner)
       webCloseButton(controls_.get<runtime::SuperBtn>("webCloseButton")),
       webPicButton(controls_.get<runtime::PicBtn>("webPicButton")) {
     webFrame->setBorderColour(kSkinBorder);
+    webFrame->setFillColour(kSkinPanelFill);
 }
 
 }  // namespace kivo

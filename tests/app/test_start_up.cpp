@@ -76,5 +76,13 @@ TEST_F(StartUpTest, CloseEndsTheProgramAtOnceWithoutSaving) {
     EXPECT_EQ(dialogs_.calls().size(), 0u);
 }
 
+TEST_F(StartUpTest, CloseWhileASongPlaysRemovesThePlayer) {
+    kivo_->start();
+    kivo_->player().play(KIVO_TEST_DATA "/conformance/l3-sin1k0db.bit", 0, 0);
+    ASSERT_TRUE(kivo_->player().holdsPlayer());
+    EXPECT_THROW(window().closeButton->click(), ProgramEnded);
+    EXPECT_FALSE(kivo_->player().holdsPlayer());
+}
+
 }  // namespace
 }  // namespace kivo
