@@ -1,5 +1,7 @@
 #include "edit_box.h"
 
+#include <QFocusEvent>
+
 #include "colour.h"
 
 namespace kivo::runtime {
@@ -23,14 +25,16 @@ void EditBox::setTextColour(uint32_t bgr) {
     setPalette(p);
 }
 
+// A pop-up (a menu, a drop-down) takes the keyboard only for a moment; the field keeps the
+// focus as far as the application is concerned.
 void EditBox::focusInEvent(QFocusEvent* e) {
     QLineEdit::focusInEvent(e);
-    emit gotFocus();
+    if (e->reason() != Qt::PopupFocusReason) emit gotFocus();
 }
 
 void EditBox::focusOutEvent(QFocusEvent* e) {
     QLineEdit::focusOutEvent(e);
-    emit lostFocus();
+    if (e->reason() != Qt::PopupFocusReason) emit lostFocus();
 }
 
 }  // namespace kivo::runtime

@@ -84,6 +84,10 @@ TEST_F(ControlsTest, EditBoxWritesRaiseContentChangedLikeTyping) {
     QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
     QApplication::sendEvent(edit, &in);
     QApplication::sendEvent(edit, &out);
+    QFocusEvent popupOut(QEvent::FocusOut, Qt::PopupFocusReason);
+    QFocusEvent popupIn(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(edit, &popupOut);  // a menu over the field is no focus change
+    QApplication::sendEvent(edit, &popupIn);
     EXPECT_EQ(got.count(), 1);
     EXPECT_EQ(lost.count(), 1);
 }
