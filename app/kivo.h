@@ -2,12 +2,15 @@
 // handlers of every window share. All state lives in the controls of the windows.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "held_player.h"
 #include "main_window.h"
+#include "program.h"
 #include "window_loader.h"
 
 namespace kivo {
@@ -32,8 +35,15 @@ public:
     HeldPlayer& player() { return player_; }
     const std::string& programDir() const { return programDir_; }
 
+    // The running processes as the one-copy rule sees them; the system's list unless a test
+    // gives another.
+    using ProcessLister = std::function<std::vector<runtime::ProcessEntry>()>;
+    std::vector<runtime::ProcessEntry> processes() const { return processLister_(); }
+    void setProcessLister(ProcessLister lister) { processLister_ = std::move(lister); }
+
 private:
     std::string programDir_;
+    ProcessLister processLister_ = runtime::processList;
     HeldPlayer player_;
     std::unique_ptr<MainWindow> main_;
     runtime::WindowSlot animation_;

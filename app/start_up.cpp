@@ -41,8 +41,8 @@ bool anotherCopyRuns(const std::vector<runtime::ProcessEntry>& processes,
     return false;
 }
 
-void checkSingleInstance() {
-    if (anotherCopyRuns(runtime::processList(), runtime::programFileName())) {
+void checkSingleInstance(Kivo& kivo) {
+    if (anotherCopyRuns(kivo.processes(), runtime::programFileName())) {
         runtime::endProgram();
     }
 }
@@ -79,7 +79,7 @@ void setUpVolume(Kivo& kivo) {
 }
 
 void startUp(Kivo& kivo) {
-    checkSingleInstance();
+    checkSingleInstance(kivo);
     kivo.mainWindow().makeLayered();
     applyThemedStyle();
     setUpVolume(kivo);

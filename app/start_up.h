@@ -20,7 +20,7 @@ bool anotherCopyRuns(const std::vector<runtime::ProcessEntry>& processes,
                      const std::string& ownName);
 
 // Ends the program at once, silently, when another copy runs.
-void checkSingleInstance();
+void checkSingleInstance(Kivo& kivo);
 
 // One look for every window of the program, present and future, with a font that has the
 // Chinese characters.

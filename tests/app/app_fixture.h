@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <cstdlib>
 #include <memory>
@@ -41,6 +43,11 @@ protected:
         ::setenv("XDG_DATA_HOME", (folder_.path() + "/data").c_str(), 1);
         runtime::setProcessTerminator([](int code) { throw ProgramEnded{code}; });
         kivo_ = std::make_unique<Kivo>(programDir_);
+        // Test programs run side by side under one name; only this one counts.
+        kivo_->setProcessLister([] {
+            return std::vector<runtime::ProcessEntry>{
+                {int(::getpid()), runtime::programFileName()}};
+        });
     }
     ~AppTest() override {
         kivo_.reset();

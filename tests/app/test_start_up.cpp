@@ -47,6 +47,18 @@ TEST_F(StartUpTest, ReadyWindowHasTheTemplateStateAndPlaylistZero) {
     EXPECT_EQ(w.geometry(), QRect(50, 50, 476, 510));
 }
 
+TEST_F(StartUpTest, ASecondCopyEndsBeforeAnythingElse) {
+    writePlaylist("本地列表", "/a.mp3\r\n");
+    const std::string own = runtime::programFileName();
+    kivo_->setProcessLister([own] {
+        return std::vector<ProcessEntry>{{1, "init"}, {100, own}, {200, "bash"}, {300, own}};
+    });
+    EXPECT_THROW(kivo_->start(), ProgramEnded);
+    EXPECT_FALSE(window().isLayered());
+    EXPECT_EQ(balloonText(), "");
+    EXPECT_EQ(window().songList->itemCount(), 0);
+}
+
 TEST_F(StartUpTest, ThemeAndVolumeSetUp) {
     kivo_->start();
     EXPECT_EQ(QApplication::font().family(), "WenQuanYi Micro Hei");
