@@ -17,6 +17,7 @@ struct SynthesisState {
     struct Ring {
         alignas(16) float values[kSlots * kSlotStride];
         uint32_t slot;  // counts time slots; the newest slot is at (slot & 15)
+        bool wide;      // window with 256-bit vectors (set by clear() where available)
     };
     Ring ring[2];  // [0] first or only channel, [1] second channel
 
