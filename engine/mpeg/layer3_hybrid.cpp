@@ -284,7 +284,8 @@ int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands
         }
         for (int k = reached; k < outputSubbands; ++k) out[i][k] = 0.0f;
     }
-    return 18 * reached;
+    // Only the transformed subbands leave an overlap behind.
+    return 18 * sb;
 }
 
 void inverseMdct36(const float x[18], int blockType, float z[36]) {

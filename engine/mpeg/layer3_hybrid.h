@@ -25,8 +25,8 @@ struct Overlap {
     int extent;  // 18 x the subbands that may be non-zero
 };
 
-// Fills out[18][32] and replaces the overlap with this granule's; returns the lines the
-// output reached (18 x subbands), which is also the new overlap's extent.
+// Fills out[18][32] (the subbands below bands.outputSubbands) and replaces the overlap with
+// this granule's; returns the new overlap's extent (18 x the subbands transformed).
 int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands,
                  float out[18][32]);
 
