@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace kivo::runtime {
@@ -121,6 +122,18 @@ void SuperBar::keyPressEvent(QKeyEvent* e) {
         default:
             QAbstractSlider::keyPressEvent(e);
             return;
+    }
+    e->accept();
+}
+
+void SuperBar::wheelEvent(QWheelEvent* e) {
+    int delta = e->angleDelta().y() != 0 ? e->angleDelta().y() : e->angleDelta().x();
+    if (delta > 0) {
+        emit stepForward();
+        triggerAction(SliderSingleStepAdd);
+    } else if (delta < 0) {
+        emit stepBackward();
+        triggerAction(SliderSingleStepSub);
     }
     e->accept();
 }

@@ -1,7 +1,8 @@
 // A slider that doubles as the progress bar.
 //
-// Events, in the order the user causes them: a click on the bar beside the thumb (or an arrow
-// or page key) raises stepBackward / stepForward before the bar moves one page; a drag moves
+// Events, in the order the user causes them: a click on the bar beside the thumb (or a page
+// key) raises stepBackward / stepForward before the bar moves one page, an arrow key or a turn
+// of the wheel does the same for one line; a drag moves
 // the thumb; releasing the left button raises leftButtonReleased. positionChanged follows
 // every change of the position, also one the program writes, but not a write that leaves the
 // position unchanged. The page is a fifth of the range, at least 1.
@@ -33,6 +34,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     QRect thumbRect() const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QWheelEvent>
 
 #include "qt_app.h"
 #include "super_bar.h"
@@ -73,6 +74,15 @@ TEST_F(SuperBarTest, KeysStepBeforeTheyMove) {
     QTest::keyClick(&bar, Qt::Key_Left);
     EXPECT_EQ(trace, (std::vector<std::string>{"forward at 40", "position 41", "back at 41",
                                                "position 40"}));
+}
+
+TEST_F(SuperBarTest, WheelStepsBeforeItMoves) {
+    bar.setPosition(40);
+    trace.clear();
+    QWheelEvent up(QPointF(100, 2), bar.mapToGlobal(QPointF(100, 2)), {}, QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&bar, &up);
+    EXPECT_EQ(trace, (std::vector<std::string>{"forward at 40", "position 41"}));
 }
 
 TEST_F(SuperBarTest, RangeAndVerticalMaximumAtTheTop) {
