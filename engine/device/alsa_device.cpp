@@ -195,9 +195,13 @@ void AlsaDevice::fail() {
 }
 
 void AlsaDevice::recover(int error) {
-    // An underrun or a suspend: what ALSA held has been played (or is lost for good).
+    // An underrun or a suspend: what ALSA held has been played (or is lost for good). A PCM
+    // that cannot be recovered has gone: what it held is played on against the clock.
+    if (snd_pcm_recover(pcm_, error, 1) < 0) {
+        fail();
+        return;
+    }
     played_ = written_;
-    if (snd_pcm_recover(pcm_, error, 1) < 0) fail();
 }
 
 void AlsaDevice::settle(std::unique_lock<std::mutex>& lock) {
@@ -212,6 +216,8 @@ void AlsaDevice::settle(std::unique_lock<std::mutex>& lock) {
         snd_pcm_sframes_t delay = 0;
         if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_SUSPENDED) {
             recover(state == SND_PCM_STATE_XRUN ? -EPIPE : -ESTRPIPE);
+        } else if (state == SND_PCM_STATE_DISCONNECTED) {
+            fail();
         } else if (state == SND_PCM_STATE_RUNNING && snd_pcm_delay(pcm_, &delay) == 0) {
             // Before the start nothing plays, whatever a plugin's delay may say.
             const uint64_t pending = std::clamp<snd_pcm_sframes_t>(delay, 0, written_);

@@ -188,6 +188,26 @@ TEST_F(AlsaDeviceTest, MonoAtALowRatePlays) {
     EXPECT_EQ(device->close(), DeviceResult::Ok);
 }
 
+TEST_F(AlsaDeviceTest, ASoundServerThatDiesMidSongStillGetsEveryBufferBackInTime) {
+    const auto pcm = makeSignal(44100 * 2, 2);
+    BufferSet buffers(pcm, 4608);
+    auto device = createAlsaDevice("default");
+    ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(buffers.queueAll(*device));
+    std::this_thread::sleep_for(milliseconds(300));
+    PulseEnvironment::server_.stop();
+    // The rest plays silently against the clock: the caller sees the song end as it would.
+    EXPECT_TRUE(buffers.waitDone(buffers.size()));
+    EXPECT_EQ(buffers.done(), buffers.inOrder());
+    EXPECT_GE(buffers.doneAt(buffers.size() - 1) - start, milliseconds(1800));
+    EXPECT_EQ(device->pause(), DeviceResult::Ok);
+    EXPECT_EQ(device->restart(), DeviceResult::Ok);
+    EXPECT_EQ(device->reset(), DeviceResult::Ok);
+    EXPECT_EQ(device->close(), DeviceResult::Ok);
+    PulseEnvironment::running_ = PulseEnvironment::server_.start(KIVO_PULSEAUDIO);
+}
+
 TEST(AlsaDevice, UnknownDeviceRefusesToOpenAndStaysHarmless) {
     auto device = createAlsaDevice("kivo_no_such_device");
     const auto pcm = makeSignal(1000, 2);
