@@ -64,7 +64,10 @@ int ListBox::addItem(std::string_view text, int value) {
 bool ListBox::deleteItem(int index) {
     if (index < 0 || index >= count()) return false;
     ProgramWrite write(programWrites_);
+    bool wasSelected = current() == index;
     delete takeItem(index);
+    // The view would select a neighbour; the list leaves nothing selected, as it always has.
+    if (wasSelected) clearSelection();
     return true;
 }
 

@@ -104,8 +104,13 @@ TEST_F(ListBoxTest, DeleteReportsWhetherTheItemExisted) {
     EXPECT_FALSE(list.deleteItem(2));
     EXPECT_FALSE(list.deleteItem(-1));
     EXPECT_EQ(items(), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(list.current(), -1);  // deleting the selected item leaves nothing selected
     EXPECT_GE(list.caretIndex(), 0);
     EXPECT_LT(list.caretIndex(), 2);
+    list.setCurrent(1);
+    EXPECT_TRUE(list.deleteItem(0));  // another item: the selected one stays selected
+    EXPECT_EQ(list.current(), 0);
+    EXPECT_EQ(list.itemTextAt(list.current()), "c");
 }
 
 TEST_F(ListBoxTest, OnlyTheUserRaisesSelectionChanged) {
