@@ -19,6 +19,11 @@ namespace {
 class BrowserOffer : public QWidget {
 public:
     explicit BrowserOffer(HtmlViewer* viewer) : QWidget(viewer) {
+        // Opaque and off the colour keys, so the page does not show through in a layered window.
+        setAutoFillBackground(true);
+        QPalette page = palette();
+        page.setColor(QPalette::Window, QColor(0xF7, 0xF7, 0xF7));
+        setPalette(page);
         auto* layout = new QVBoxLayout(this);
         layout->addStretch();
         note_ = new QLabel(this);
