@@ -30,11 +30,9 @@ void ComboBox::setPrompt(std::string_view text) {
 }
 
 void ComboBox::setTextColour(uint32_t bgr) {
-    QPalette p = palette();
-    p.setColor(QPalette::Text, colourFromBgr(bgr));
-    p.setColor(QPalette::ButtonText, colourFromBgr(bgr));
-    p.setColor(QPalette::WindowText, colourFromBgr(bgr));
-    setPalette(p);
+    for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText}) {
+        setPaletteColour(*this, role, bgr);
+    }
 }
 
 }  // namespace kivo::runtime

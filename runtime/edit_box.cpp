@@ -20,9 +20,7 @@ void EditBox::setContent(std::string_view text) {
 }
 
 void EditBox::setTextColour(uint32_t bgr) {
-    QPalette p = palette();
-    p.setColor(QPalette::Text, colourFromBgr(bgr));
-    setPalette(p);
+    setPaletteColour(*this, QPalette::Text, bgr);
 }
 
 // A pop-up (a menu, a drop-down) takes the keyboard only for a moment; the field keeps the

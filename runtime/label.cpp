@@ -15,9 +15,7 @@ void Label::setCaption(std::string_view caption) {
 }
 
 void Label::setTextColour(uint32_t bgr) {
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, colourFromBgr(bgr));
-    setPalette(p);
+    setPaletteColour(*this, QPalette::WindowText, bgr);
 }
 
 bool Label::event(QEvent* e) {

@@ -105,15 +105,11 @@ int ListBox::caretIndex() const {
 }
 
 void ListBox::setTextColour(uint32_t bgr) {
-    QPalette p = palette();
-    p.setColor(QPalette::Text, colourFromBgr(bgr));
-    setPalette(p);
+    setPaletteColour(*this, QPalette::Text, bgr);
 }
 
 void ListBox::setBackgroundColour(uint32_t bgr) {
-    QPalette p = palette();
-    p.setColor(QPalette::Base, colourFromBgr(bgr));
-    setPalette(p);
+    setPaletteColour(*this, QPalette::Base, bgr);
 }
 
 void ListBox::mousePressEvent(QMouseEvent* e) {
