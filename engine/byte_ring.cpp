@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace kivo {
 
@@ -126,7 +127,12 @@ StageResult ByteRing::resize(uint32_t size, uint32_t spill) {
     if (readIndex_ != 0) return kReadingBegun;
     if (!waitForNoReservation(lock, true, true)) return kClosed;
     if (readIndex_ != 0) return kReadingBegun;
-    std::vector<uint8_t> storage(size_t{size} + spill);
+    std::vector<uint8_t> storage;
+    try {
+        storage.resize(size_t{size} + spill);
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
     // Nothing has been read, so the content lies at offset 0 without a wrap.
     std::memcpy(storage.data(), storage_.data(), filled_);
     storage_.swap(storage);

@@ -1,6 +1,7 @@
 #include "output_stage.h"
 
 #include <chrono>
+#include <new>
 #include <thread>
 
 #include "decoder_stage.h"
@@ -49,6 +50,14 @@ void OutputStage::setDecoder(std::unique_ptr<DecoderStage> decoder) {
 }
 
 StageResult OutputStage::openChain(const char* path) {
+    try {
+        return openChainLocked(path);
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+}
+
+StageResult OutputStage::openChainLocked(const char* path) {
     std::lock_guard lock(mutex_);
     if (!source_ || !decoder_) return kNotConnected;
     StageResult result = source_->setPath(path);

@@ -42,6 +42,7 @@ public:
 private:
     enum class Next { Block, Again, End };
 
+    StageResult openChainLocked(const char* path);
     static void threadMain(void* stage);
     void play();
     StageResult openDevice(const OutputFormat& format);

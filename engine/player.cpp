@@ -23,8 +23,12 @@ size_t listLength(const char* list) {
 }  // namespace
 
 Player* Player::create(const char* fileList, int32_t repeatCount) {
-    Player* player = new (std::nothrow) Player(fileList, repeatCount);
-    if (!player) return nullptr;
+    Player* player = nullptr;
+    try {
+        player = new Player(fileList, repeatCount);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     if (!player->fileList_.empty() &&
         !player->messageThread_.start(&Player::messageThreadMain, player)) {
         delete player;
@@ -70,14 +74,8 @@ void Player::startAtCursor(WindowHandle notifyWindow, int32_t startPercent) {
         return;
     }
     if (!head_) {
-        auto source = std::make_unique<SourceStage>(this);
-        auto output = std::make_unique<OutputStage>(this);
-        auto decoder = std::make_unique<DecoderStage>(this, notifyWindow, pipelineDecoderOps());
-        decoder->setSource(source.get());
-        decoder->setOutput(output.get());
-        output->setSource(std::move(source));
-        output->setDecoder(std::move(decoder));
-        if (output->openChain(&fileList_[cursor_]) != kStageOk) {
+        std::unique_ptr<OutputStage> output = buildPipeline(notifyWindow);
+        if (!output || output->openChain(&fileList_[cursor_]) != kStageOk) {
             notifyWindow_ = 0;
             return;  // destroying `output` takes the other two stages with it
         }
@@ -87,6 +85,21 @@ void Player::startAtCursor(WindowHandle notifyWindow, int32_t startPercent) {
     if (startPercent != 0) head_->setStartPercent(startPercent);
     head_->run();
     setState(kPlayerPlaying);
+}
+
+std::unique_ptr<OutputStage> Player::buildPipeline(WindowHandle notifyWindow) {
+    try {
+        auto source = std::make_unique<SourceStage>(this);
+        auto output = std::make_unique<OutputStage>(this);
+        auto decoder = std::make_unique<DecoderStage>(this, notifyWindow, pipelineDecoderOps());
+        decoder->setSource(source.get());
+        decoder->setOutput(output.get());
+        output->setSource(std::move(source));
+        output->setDecoder(std::move(decoder));
+        return output;
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // refused like a file that cannot be opened
+    }
 }
 
 void Player::setPauseState(int32_t pause) {

@@ -49,6 +49,8 @@ private:
     void fileEnded();
     // Starts (or resumes) the path at the cursor; with the lock held.
     void startAtCursor(WindowHandle notifyWindow, int32_t startPercent);
+    // The three stages, linked, with this player as their owner; null when memory runs out.
+    std::unique_ptr<OutputStage> buildPipeline(WindowHandle notifyWindow);
     void setState(PlayerState state) { state_.store(state, std::memory_order_release); }
 
     CountingSemaphore wake_;
