@@ -5,6 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -168,6 +169,39 @@ private:
     pid_t pid_ = 0;
     std::filesystem::path file_;
 };
+
+// The server runs for the whole test program, started before any test opens ALSA: ALSA decides
+// once per process whether its default device leads to the sound server. One test file
+// registers it with ::testing::AddGlobalTestEnvironment.
+class PulseEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { running_ = server_.start(KIVO_PULSEAUDIO); }
+    void TearDown() override { server_.stop(); }
+
+    static inline PulseServer server_;
+    static inline bool running_ = false;
+};
+
+// Records the null sink's monitor while `play` runs, and a little longer for the recorder's
+// own latency. KIVO_KEEP_RECORDING=FILE keeps a copy for a closer look.
+template <typename Play>
+std::vector<uint8_t> recordWhile(Play play) {
+    MonitorRecorder recorder;
+    const auto file = PulseEnvironment::server_.dir() / "monitor.raw";
+    if (!recorder.start(KIVO_PAREC, file)) {
+        ADD_FAILURE() << "parec could not record the null sink's monitor";
+        return {};
+    }
+    play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    auto recording = recorder.stop();
+    if (const char* keep = std::getenv("KIVO_KEEP_RECORDING")) {
+        std::ofstream(keep, std::ios::binary)
+            .write(reinterpret_cast<const char*>(recording.data()),
+                   static_cast<std::streamsize>(recording.size()));
+    }
+    return recording;
+}
 
 // The frames of a 16-bit stereo recording that are not silent, in order.
 inline std::vector<uint8_t> soundingFrames(const std::vector<uint8_t>& pcm) {

@@ -18,22 +18,10 @@ using std::chrono::milliseconds;
 using test::BufferSet;
 using test::makeSignal;
 using test::MonitorRecorder;
+using test::PulseEnvironment;
 using test::PulseServer;
 
 const WaveFormat kStereo{2, 44100, 16};
-
-// The server runs for the whole program, started before any test opens ALSA: ALSA decides once
-// per process whether its default device leads to the sound server.
-class PulseEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { running_ = server_.start(KIVO_PULSEAUDIO); }
-    void TearDown() override { server_.stop(); }
-
-    static PulseServer server_;
-    static bool running_;
-};
-PulseServer PulseEnvironment::server_;
-bool PulseEnvironment::running_ = false;
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
 
@@ -44,26 +32,6 @@ protected:
             GTEST_SKIP() << "no sound server to play into: " << PulseEnvironment::server_.why();
         }
     }
-
-    // Records the monitor around `play`, then returns the recording.
-    template <typename Play>
-    std::vector<uint8_t> record(Play play) {
-        MonitorRecorder recorder;
-        const auto file = PulseEnvironment::server_.dir() / "monitor.raw";
-        if (!recorder.start(KIVO_PAREC, file)) {
-            ADD_FAILURE() << "parec could not record the null sink's monitor";
-            return {};
-        }
-        play();
-        std::this_thread::sleep_for(milliseconds(400));  // the recorder's own latency
-        auto recording = recorder.stop();
-        if (const char* keep = std::getenv("KIVO_KEEP_RECORDING")) {
-            std::ofstream(keep, std::ios::binary)
-                .write(reinterpret_cast<const char*>(recording.data()),
-                       static_cast<std::streamsize>(recording.size()));
-        }
-        return recording;
-    }
 };
 
 TEST_F(AlsaDeviceTest, PlaysEverySampleInOrderAndReportsBuffersOnlyOncePlayed) {
@@ -72,7 +40,7 @@ TEST_F(AlsaDeviceTest, PlaysEverySampleInOrderAndReportsBuffersOnlyOncePlayed) {
     BufferSet buffers(pcm, 4608);
     auto device = createAlsaDevice("default");
     std::chrono::steady_clock::time_point start;
-    const auto recording = record([&] {
+    const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         start = std::chrono::steady_clock::now();
         ASSERT_TRUE(buffers.queueAll(*device));
@@ -111,7 +79,7 @@ TEST_P(AlsaPauseTest, PauseSilencesAtOnceAndRestartNeitherLosesNorRepeatsASample
     BufferSet buffers(pcm, 4608);
     const bool inPlace = GetParam();
     auto device = createAlsaDevice("default", inPlace);
-    const auto recording = record([&] {
+    const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
         std::this_thread::sleep_for(milliseconds(500));
@@ -146,7 +114,7 @@ TEST_F(AlsaDeviceTest, ResetStopsTheSoundAndReturnsEveryBufferSoTheDeviceCanClos
     const auto& pcm = signal;
     BufferSet buffers(pcm, 4608);
     auto device = createAlsaDevice("default");
-    const auto recording = record([&] {
+    const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
         std::this_thread::sleep_for(milliseconds(300));
@@ -168,7 +136,7 @@ TEST_F(AlsaDeviceTest, AShortSoundBelowTheStartThresholdStillPlays) {
     const auto signal = makeSignal(1152, 2);  // one MPEG frame, 26 ms
     BufferSet buffers(signal, static_cast<uint32_t>(signal.size()));
     auto device = createAlsaDevice("default");
-    const auto recording = record([&] {
+    const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
         ASSERT_TRUE(buffers.waitDone(1, std::chrono::seconds(5)));
