@@ -303,6 +303,43 @@ TEST_F(PlayerTest, NewPlayOnAPlayingPlayerRestartsAndPlayDropsTheWindow) {
     RemovePlayer(player);
 }
 
+TEST_F(PlayerTest, LowSamplingFrequencyMonoPlaysInSmallBlocks) {
+    const std::string song =
+        folder.file("lsf.mp3", test::frames(30, test::FrameKind{0xF3, 0x80, 0xC0}));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    Play(player);
+    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    RemovePlayer(player);
+    EXPECT_EQ(log->format().sampleRate, 22050);
+    EXPECT_EQ(log->format().channels, 1);
+    EXPECT_EQ(test::serialsOf(log->pcm(), 1152), test::range(0, 30));
+    EXPECT_EQ(log->pcm().size(), 30u * 1152);
+    for (const device::DeviceCall& call : log->calls()) {
+        if (call.op == "write") {
+            EXPECT_EQ(call.bytes, 1152u);
+        }
+    }
+}
+
+TEST_F(PlayerTest, RemovingWhileBuffersAreQueuedResetsAndClosesTheDevice) {
+    speed = 1;
+    const std::string song = folder.file("long.mp3", test::frames(200));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(test::waitFor([&] { return log->count("write") >= 100; }));
+    std::this_thread::sleep_for(60ms);  // a few buffers played, many still queued
+    RemovePlayer(player);
+    EXPECT_EQ(log->count("reset"), 1u);
+    EXPECT_EQ(log->count("close"), 1u);
+    // Every buffer that was prepared has been unprepared by the time the device closed.
+    EXPECT_EQ(log->count("unprepare"), log->count("prepare"));
+    const std::vector<device::DeviceCall> calls = log->calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().op, "close");
+    EXPECT_EQ(endsPosted(window), 0u);
+}
+
 TEST_F(PlayerTest, RefusedSoundDeviceLeavesThePlayerPlayingAndRemovable) {
     refuseOpen = true;
     const std::string song = folder.file("mute.mp3", test::frames(20));
