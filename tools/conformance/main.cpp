@@ -44,25 +44,31 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
+        // A stream that switches between one and two channels cannot match a reference laid
+        // out per frame: it shows that it decodes, not how well.
+        if (name == "l3-he_mode") {
+            std::printf("| %s | %s | %d | %s | - | - | - | robustness only: %d frames | - | - |\n",
+                        name.c_str(), layerName(decoded.header),
+                        kivo::mpeg::sampleRateOf(decoded.header), "single channel and stereo",
+                        decoded.frames);
+            continue;
+        }
         const std::vector<float> ref = negatedReference(*pcm);
         const Verdict v = judge(decoded, ref);
-        const bool robustnessOnly = name == "l3-he_mode";
         std::string limited = "";
         if (v.belowLimit) {
             char text[64];
             std::snprintf(text, sizeof text, "%.3f", v.belowLimit->rms);
             limited = text;
         }
-        const char* verdict = "robustness only";
-        if (!robustnessOnly) {
-            verdict = meetsBounds(v) ? (v.belowLimit ? "bounds met below band limit" : "bounds met")
-                                     : "FAILS bounds";
-            if (!meetsBounds(v)) ++failures;
-        }
+        const bool met = meetsBounds(v);
+        if (!met) ++failures;
+        const char* verdict =
+            met ? (v.belowLimit ? "bounds met below band limit" : "bounds met") : "FAILS bounds";
         std::printf("| %s | %s | %d | %s | %.3f | %.0f | %d | %s | %s | %s |\n", name.c_str(),
                     layerName(decoded.header), kivo::mpeg::sampleRateOf(decoded.header),
                     modeName(decoded.header.mode), v.full.rms, v.full.max, v.full.lag, verdict,
-                    robustnessOnly ? "-" : v.isoClass, limited.c_str());
+                    v.isoClass, limited.c_str());
     }
     return failures == 0 ? 0 : 1;
 }
