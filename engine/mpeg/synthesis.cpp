@@ -149,10 +149,12 @@ inline void transpose(__m128& a, __m128& b, __m128& c, __m128& d) {
 // Transposes the transformed batch back to one slot per row, each laid out as its ring slot
 // will hold it; MirrorFirst tells whether the batch's first slot has an odd counter.
 template <bool MirrorFirst>
-inline void stageBatch(const Lanes4 (&x)[32], float (*staged)[kStride]) {
+[[gnu::always_inline]] inline void stageBatch(const Lanes4 (&x)[32], float (*staged)[kStride]) {
+#pragma GCC unroll 8
     for (int k = 0; k < 32; k += 4) {
         __m128 s[4] = {x[k].v, x[k + 1].v, x[k + 2].v, x[k + 3].v};
         transpose(s[0], s[1], s[2], s[3]);
+#pragma GCC unroll 4
         for (int r = 0; r < 4; ++r) {
             if (((r & 1) != 0) != MirrorFirst) {
                 // X[k..k+3] backwards into entries 29-k..32-k.
@@ -173,7 +175,8 @@ inline void stageBatch(const Lanes4 (&x)[32], float (*staged)[kStride]) {
 }
 
 // Transforms up to four slots of one channel; the batch's first slot gets counter `first`.
-inline void transformBatch(const Lanes4 (&subbands)[32], uint32_t first, float (*staged)[kStride]) {
+[[gnu::always_inline]] inline void transformBatch(const Lanes4 (&subbands)[32], uint32_t first,
+                                                  float (*staged)[kStride]) {
     Lanes4 x[32];
     cosineTransform<32>(subbands, x);
     if (first & 1) {
@@ -329,22 +332,77 @@ inline void storeChannel(const Pcm32& p, int16_t* pcm, int channel) {
     }
 }
 
-// One channel: `slots` rows of 32 subband samples, `stride` floats apart, in batches of four
-// (a short last batch repeats its last row in the unused lanes).
+// The four rows of a batch that starts at row i of `slots` (a short last batch repeats its
+// last row in the unused lanes).
+struct BatchRows {
+    const float* row[4];
+    int count;
+    BatchRows(const float* rows, int stride, int i, int slots) {
+        count = slots - i < 4 ? slots - i : 4;
+        for (int r = 0; r < 4; ++r) row[r] = rows + stride * (i + (r < count ? r : count - 1));
+    }
+};
+
+// Transforms one channel's batch of rows of 32 subband samples.
+[[gnu::always_inline]] inline void transformRows(const BatchRows& b, uint32_t first,
+                                                 float (*staged)[kStride]) {
+    Lanes4 in[32];
+#pragma GCC unroll 8
+    for (int k = 0; k < 32; k += 4)
+        gather4(b.row, k, in[k].v, in[k + 1].v, in[k + 2].v, in[k + 3].v);
+    transformBatch(in, first, staged);
+}
+
+// Transforms a batch of rows of left,right pairs: each 4x4 transpose of two subband pairs
+// yields left and right of two subbands.
+[[gnu::always_inline]] inline void transformPairRows(const BatchRows& b, uint32_t firstLeft,
+                                                     uint32_t firstRight,
+                                                     float (*stagedLeft)[kStride],
+                                                     float (*stagedRight)[kStride]) {
+    Lanes4 left[32], right[32];
+#pragma GCC unroll 16
+    for (int sb = 0; sb < 32; sb += 2) {
+        gather4(b.row, 2 * sb, left[sb].v, right[sb].v, left[sb + 1].v, right[sb + 1].v);
+    }
+    transformBatch(left, firstLeft, stagedLeft);
+    transformBatch(right, firstRight, stagedRight);
+}
+
+void transformRowsNarrow(const BatchRows& b, uint32_t first, float (*staged)[kStride]) {
+    transformRows(b, first, staged);
+}
+void transformPairRowsNarrow(const BatchRows& b, uint32_t firstLeft, uint32_t firstRight,
+                             float (*stagedLeft)[kStride], float (*stagedRight)[kStride]) {
+    transformPairRows(b, firstLeft, firstRight, stagedLeft, stagedRight);
+}
+
+#if defined(KIVO_WIDE_WINDOW)
+// The same code in the three-operand encoding, which saves the register copies of the
+// butterflies.
+[[gnu::target("avx")]] void transformRowsWide(const BatchRows& b, uint32_t first,
+                                              float (*staged)[kStride]) {
+    transformRows(b, first, staged);
+}
+[[gnu::target("avx")]] void transformPairRowsWide(const BatchRows& b, uint32_t firstLeft,
+                                                  uint32_t firstRight, float (*stagedLeft)[kStride],
+                                                  float (*stagedRight)[kStride]) {
+    transformPairRows(b, firstLeft, firstRight, stagedLeft, stagedRight);
+}
+#endif
+
+// One channel: `slots` rows of 32 subband samples, `stride` floats apart, in batches of four.
 template <typename Store>
 inline void synthesizeChannel(SynthesisState::Ring& r, const float* rows, int stride, int slots,
                               Store store) {
+    auto transform = transformRowsNarrow;
+#if defined(KIVO_WIDE_WINDOW)
+    if (r.wide) transform = transformRowsWide;
+#endif
     for (int i = 0; i < slots; i += 4) {
-        const int count = slots - i < 4 ? slots - i : 4;
-        const float* const row[4] = {rows + stride * i, rows + stride * (i + (count > 1)),
-                                     rows + stride * (i + (count > 2 ? 2 : count - 1)),
-                                     rows + stride * (i + (count > 3 ? 3 : count - 1))};
-        Lanes4 in[32];
-        for (int k = 0; k < 32; k += 4)
-            gather4(row, k, in[k].v, in[k + 1].v, in[k + 2].v, in[k + 3].v);
+        const BatchRows b(rows, stride, i, slots);
         alignas(16) float staged[4][kStride];
-        transformBatch(in, r.slot + 1, staged);
-        for (int j = 0; j < count; ++j) store(i + j, windowStaged(r, staged[j]));
+        transform(b, r.slot + 1, staged);
+        for (int j = 0; j < b.count; ++j) store(i + j, windowStaged(r, staged[j]));
     }
 }
 
@@ -369,21 +427,15 @@ void synthesizeLayer2Single(SynthesisState& s, const float* block, int16_t* pcm,
 }
 
 void synthesizeLayer2Stereo(SynthesisState& s, const float* block, int16_t* pcm, int slots) {
-    // Both channels of four slots at once: each 4x4 transpose of two subband pairs yields
-    // left and right of two subbands.
+    auto transform = transformPairRowsNarrow;
+#if defined(KIVO_WIDE_WINDOW)
+    if (s.ring[0].wide) transform = transformPairRowsWide;
+#endif
     for (int i = 0; i < slots; i += 4) {
-        const int count = slots - i < 4 ? slots - i : 4;
-        const float* const row[4] = {block + 64 * i, block + 64 * (i + (count > 1)),
-                                     block + 64 * (i + (count > 2 ? 2 : count - 1)),
-                                     block + 64 * (i + (count > 3 ? 3 : count - 1))};
-        Lanes4 left[32], right[32];
-        for (int sb = 0; sb < 32; sb += 2) {
-            gather4(row, 2 * sb, left[sb].v, right[sb].v, left[sb + 1].v, right[sb + 1].v);
-        }
+        const BatchRows b(block, 64, i, slots);
         alignas(16) float stagedLeft[4][kStride], stagedRight[4][kStride];
-        transformBatch(left, s.ring[0].slot + 1, stagedLeft);
-        transformBatch(right, s.ring[1].slot + 1, stagedRight);
-        for (int j = 0; j < count; ++j) {
+        transform(b, s.ring[0].slot + 1, s.ring[1].slot + 1, stagedLeft, stagedRight);
+        for (int j = 0; j < b.count; ++j) {
             const Pcm32 l = windowStaged(s.ring[0], stagedLeft[j]);
             const Pcm32 r = windowStaged(s.ring[1], stagedRight[j]);
             storeInterleaved(l, r, pcm + 64 * (i + j));
