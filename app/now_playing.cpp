@@ -1,4 +1,5 @@
-// The song operations that the list, the buttons and the end of a song share.
+// The song operations that the list, the buttons and the end of a song share. The step after
+// the end of a song is with the play modes.
 #include "kivo.h"
 #include "notify_windows_qt.h"
 #include "text.h"
@@ -21,9 +22,5 @@ void showNowPlaying(Kivo& kivo) {
     showCompanionMessage(
         kivo, "亲！您正在播放的歌曲是  \r\n\r\n【" + song + "】 \r\n\r\n请慢慢欣赏哦！嘻嘻~~~~~");
 }
-
-// The play modes choose the next song here; until they are bound the player simply stops at the
-// end of a song.
-void advanceAfterSong(Kivo&) {}
 
 }  // namespace kivo

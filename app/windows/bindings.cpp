@@ -1,8 +1,15 @@
 #include "bindings.h"
 
+#include <string>
+#include <string_view>
+
 #include "kivo.h"
 #include "other_windows.h"
+#include "play_modes.h"
+#include "playback_control.h"
+#include "playlist_editing.h"
 #include "playlist_store.h"
+#include "popup_menus.h"
 #include "start_up.h"
 #include "window_behaviours.h"
 
@@ -16,13 +23,42 @@ void on(Sender* sender, Signal signal, Kivo& kivo, Handler handler) {
     QObject::connect(sender, signal, sender, [&kivo, handler] { handler(kivo); });
 }
 
+struct MenuItemHandler {
+    std::string_view item;
+    void (*handler)(Kivo&);
+};
+
+// The items of the main window's pop-up menus; the mode and collect items are told apart by
+// their own handlers.
+constexpr MenuItemHandler kMenuItems[] = {
+    {"addMusicItem", addSongFile},
+    {"addFolderItem", addSongFolder},
+    {"playItem", playMenuItem},
+    {"autoSortItem", [](Kivo& kivo) { setAutoSort(kivo, true); }},
+    {"cancelSortItem", [](Kivo& kivo) { setAutoSort(kivo, false); }},
+    {"deleteSelectedItem", deleteSelectedSong},
+    {"clearListItem", clearPlaylist},
+    {"autoSwitchListItem", toggleAutoSwitch},
+};
+
+// A menu item was clicked; it runs as an event of its own, after the pop-up.
+void onMenuItem(Kivo& kivo, const std::string& item) {
+    for (const MenuItemHandler& entry : kMenuItems) {
+        if (entry.item == item) return entry.handler(kivo);
+    }
+    if (!setPlayMode(kivo, item)) collectToPlaylist(kivo, item);
+}
+
 }  // namespace
 
 void bindMainWindow(Kivo& kivo) {
     MainWindow& w = kivo.mainWindow();
     using runtime::ComboBox;
     using runtime::EditBox;
+    using runtime::Label;
     using runtime::LayeredWindow;
+    using runtime::ListBox;
+    using runtime::SuperBar;
     using runtime::SuperBtn;
 
     on(&w, &LayeredWindow::created, kivo, startUp);
@@ -34,6 +70,29 @@ void bindMainWindow(Kivo& kivo) {
     on(w.playlistToggleButton, &SuperBtn::clicked, kivo, togglePlaylistPanel);
     on(w.minimizeButton, &SuperBtn::clicked, kivo, minimiseMainWindow);
     on(w.closeButton, &SuperBtn::clicked, kivo, closeMainWindow);
+
+    on(w.playButton, &SuperBtn::clicked, kivo, playPauseToggle);
+    on(w.previousButton, &SuperBtn::clicked, kivo, previousSong);
+    on(w.nextButton, &SuperBtn::clicked, kivo, nextSong);
+    on(w.locateButton, &SuperBtn::clicked, kivo, locateCurrentSong);
+    on(w.progressBar, &SuperBar::stepBackward, kivo, [](Kivo& k) { quickPlay(k, -10); });
+    on(w.progressBar, &SuperBar::stepForward, kivo, [](Kivo& k) { quickPlay(k, 10); });
+    on(w.progressBar, &SuperBar::leftButtonReleased, kivo, [](Kivo& k) { quickPlay(k, 10); });
+    QObject::connect(w.nowPlayingLabel, &Label::progress, w.nowPlayingLabel,
+                     [&kivo](int percent) { onPlayProgress(kivo, percent); });
+    on(w.songList, &ListBox::selectionChanged, kivo, songSelectionChanged);
+    on(w.songList, &ListBox::doubleClicked, kivo, songDoubleClicked);
+    QObject::connect(w.songList, &ListBox::keyPressed, w.songList,
+                     [&kivo](int keyCode) { songKeyPressed(kivo, keyCode); });
+    on(w.songList, &ListBox::rightButtonReleased, kivo, showSongMenu);
+    on(w.addButton, &SuperBtn::clicked, kivo, showAddMenu);
+    on(w.deleteButton, &SuperBtn::clicked, kivo, deleteSelectedSong);
+    on(w.clearButton, &SuperBtn::clicked, kivo, clearPlaylist);
+    on(w.searchButton, &SuperBtn::clicked, kivo, showSearch);
+    on(w.searchEdit, &EditBox::contentChanged, kivo, searchSongs);
+    on(w.modeButton, &SuperBtn::clicked, kivo, showModeMenu);
+    QObject::connect(&w.menus(), &runtime::PopupMenus::itemClicked, &w,
+                     [&kivo](const QString& item) { onMenuItem(kivo, item.toStdString()); });
 }
 
 void bindAnimationWindow(Kivo&, AnimationWindow& window) {
