@@ -29,10 +29,6 @@ constexpr int kStride = SynthesisState::kSlotStride;
 
 template <typename T>
 inline T transformCoefficient(int i);
-template <>
-inline float transformCoefficient<float>(int i) {
-    return kTransformCoefficients[i];
-}
 
 // out[k] = sum in[i] cos((2i + 1) k pi / 2N): split into the sums and the scaled differences
 // of mirrored inputs, transform both halves, then recombine (odd outputs are the sum of two
@@ -444,6 +440,11 @@ void synthesizeLayer2Stereo(SynthesisState& s, const float* block, int16_t* pcm,
 }
 
 #else  // plain C++
+
+template <>
+inline float transformCoefficient<float>(int i) {
+    return kTransformCoefficients[i];
+}
 
 // Where slot n keeps its 33 values: natural order for even n, mirrored for odd n.
 inline void storeSlot(const float* x, uint32_t n, float* dst) {

@@ -15,9 +15,9 @@ struct SynthesisState {
     static constexpr int kSlotStride = 36;  // 33 used, padded to whole 16-byte vectors
 
     struct Ring {
-        alignas(16) float values[kSlots * kSlotStride];
-        uint32_t slot;  // counts time slots; the newest slot is at (slot & 15)
-        bool wide;      // window with 256-bit vectors (set by clear() where available)
+        alignas(16) float values[kSlots * kSlotStride] = {};
+        uint32_t slot = 0;  // counts time slots; the newest slot is at (slot & 15)
+        bool wide = false;  // window with 256-bit vectors (set by clear() where available)
     };
     Ring ring[2];  // [0] first or only channel, [1] second channel
 
