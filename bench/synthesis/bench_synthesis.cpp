@@ -10,50 +10,42 @@ namespace {
 
 using namespace kivo::mpeg;
 
-constexpr double kRate = 44100.0;
-
-void layer2Stereo(benchmark::State& st) {
+// Runs `step` (one call's worth of synthesis into pcm) per iteration; `frames` sample frames
+// per step.
+template <typename Step>
+void run(benchmark::State& st, double frames, Step step) {
     SynthesisState s;
     s.clear();
-    const auto block = kivo::bench::subbandNoise(64 * 36, 8000.0f);
+    const auto input = kivo::bench::subbandNoise(64 * 36, 8000.0f);
+    const auto* hybrid = reinterpret_cast<const float(*)[32]>(input.data());
     std::vector<int16_t> pcm(2304);
     for (auto _ : st) {
-        synthesizeLayer2Stereo(s, block.data(), pcm.data(), 36);
+        step(s, input.data(), hybrid, pcm.data());
         benchmark::DoNotOptimize(pcm.data());
     }
     st.counters["x_realtime"] =
-        benchmark::Counter(1152.0 / kRate, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(frames / 44100.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void layer2Stereo(benchmark::State& st) {
+    run(st, 1152, [](SynthesisState& s, const float* block, auto*, int16_t* pcm) {
+        synthesizeLayer2Stereo(s, block, pcm, 36);
+    });
 }
 BENCHMARK(layer2Stereo);
 
 void layer3StereoPerChannel(benchmark::State& st) {
-    SynthesisState s;
-    s.clear();
-    const auto granule = kivo::bench::subbandNoise(2 * 576, 8000.0f);
-    const auto* left = reinterpret_cast<const float(*)[32]>(granule.data());
-    const auto* right = reinterpret_cast<const float(*)[32]>(granule.data() + 576);
-    std::vector<int16_t> pcm(1152);
-    for (auto _ : st) {
-        synthesizeLayer3Stereo(s, left, pcm.data(), 0);
-        synthesizeLayer3Stereo(s, right, pcm.data(), 1);
-        benchmark::DoNotOptimize(pcm.data());
-    }
-    st.counters["x_realtime"] =
-        benchmark::Counter(576.0 / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    run(st, 576, [](SynthesisState& s, const float*, const float(*hybrid)[32], int16_t* pcm) {
+        synthesizeLayer3Stereo(s, hybrid, pcm, 0);
+        synthesizeLayer3Stereo(s, hybrid + 18, pcm, 1);
+    });
 }
 BENCHMARK(layer3StereoPerChannel);
 
 void layer3Mono(benchmark::State& st) {
-    SynthesisState s;
-    s.clear();
-    const auto granule = kivo::bench::subbandNoise(576, 8000.0f);
-    std::vector<int16_t> pcm(576);
-    for (auto _ : st) {
-        synthesizeLayer3Mono(s, reinterpret_cast<const float(*)[32]>(granule.data()), pcm.data());
-        benchmark::DoNotOptimize(pcm.data());
-    }
-    st.counters["x_realtime"] =
-        benchmark::Counter(576.0 / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    run(st, 576, [](SynthesisState& s, const float*, const float(*hybrid)[32], int16_t* pcm) {
+        synthesizeLayer3Mono(s, hybrid, pcm);
+    });
 }
 BENCHMARK(layer3Mono);
 
