@@ -57,8 +57,9 @@ void showCompanionMessage(Kivo& kivo, std::string_view text);
 
 // Fills the song list from the current playlist's file.
 void loadPlaylist(Kivo& kivo);
-// Writes the song list to the current playlist's file.
-void savePlaylist(Kivo& kivo);
+// Writes the song list to the current playlist's file; false when the file could not be
+// written (it is then left as it was).
+bool savePlaylist(Kivo& kivo);
 
 // Plays the selected song from its beginning.
 void playSelected(Kivo& kivo);

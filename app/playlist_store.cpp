@@ -42,7 +42,7 @@ void loadPlaylist(Kivo& kivo) {
     showSongCount(window);
 }
 
-void savePlaylist(Kivo& kivo) {
+bool savePlaylist(Kivo& kivo) {
     MainWindow& window = kivo.mainWindow();
     std::vector<std::string> paths;
     paths.reserve(std::size_t(window.songList->itemCount()));
@@ -50,9 +50,10 @@ void savePlaylist(Kivo& kivo) {
         paths.push_back(window.songList->itemTextAt(i));
     }
     createMusicFolder(kivo.programDir());
-    // The old file is replaced whole or not at all; a failure stays silent, as every save does.
-    replaceFileContents(playlistFile(kivo), formatPlaylist(paths));
+    // The old file is replaced whole or not at all.
+    const bool saved = replaceFileContents(playlistFile(kivo), formatPlaylist(paths));
     showSongCount(window);
+    return saved;
 }
 
 void switchPlaylist(Kivo& kivo) {
@@ -75,13 +76,17 @@ void confirmSavePlaylist(Kivo& kivo) {
     const int answer =
         runtime::messageBox("请问您是否要保存【" + currentPlaylistName(kivo) + "】播放列表！",
                             runtime::kMbYesNo | runtime::kMbIconInformation, "温馨提示");
-    if (answer == runtime::kIdYes) {
-        savePlaylist(kivo);
+    if (answer != runtime::kIdYes) {
+        showCompanionMessage(kivo,
+                             "呵呵！您已取消保存【" + currentPlaylistName(kivo) + "】播放列表！");
+    } else if (savePlaylist(kivo)) {
         showCompanionMessage(kivo,
                              "恭喜！您已成功保存【" + currentPlaylistName(kivo) + "】播放列表！");
     } else {
+        // Never claim a save that did not happen.
         showCompanionMessage(kivo,
-                             "呵呵！您已取消保存【" + currentPlaylistName(kivo) + "】播放列表！");
+                             "呜呜~~~【" + currentPlaylistName(kivo) +
+                                 "】播放列表没能保存！\r\n\r\n请看看音乐文件夹能不能写入哦！");
     }
 }
 

@@ -130,6 +130,22 @@ TEST_F(PlaylistStoreTest, SaveButtonAsksAndSavesOnYes) {
     EXPECT_EQ(balloonText(), "恭喜！您已成功保存【国语歌曲】播放列表！");
 }
 
+TEST_F(PlaylistStoreTest, SaveButtonNeverClaimsAFailedSave) {
+    // A folder where the file should be: the save cannot replace it.
+    std::filesystem::create_directories(playlistPath("本地列表"));
+    window().songList->addItem("/a.mp3");
+    dialogs_.answerMessageBox(runtime::kIdYes);
+    window().saveButton->click();
+    EXPECT_EQ(balloonText(),
+              "呜呜~~~【本地列表】播放列表没能保存！\r\n\r\n请看看音乐文件夹能不能写入哦！");
+    EXPECT_TRUE(std::filesystem::is_directory(playlistPath("本地列表")));
+    EXPECT_EQ(window().songCountLabel->caption(), "歌曲总数：1");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(programDir_ + "/music"),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
 TEST_F(PlaylistStoreTest, SaveButtonOnNoOrAnEmptyListWritesNothing) {
     writePlaylist("本地列表", "/kept.mp3\r\n");
     window().songList->addItem("/changed.mp3");
