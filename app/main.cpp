@@ -1,5 +1,7 @@
 // The program entry: the main window from its template, then the event loop until the program
 // ends.
+#include <unistd.h>
+
 #include <QApplication>
 
 #include "kivo.h"
@@ -7,13 +9,14 @@
 #include "program.h"
 
 int main(int argc, char** argv) {
+    // The embedded web view refuses to start as root with its sandbox on.
+    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication application(argc, argv);
     // The engine's progress messages reach the windows through the installed notify windows.
     const auto notifyWindows = kivo::runtime::installNotifyWindows();
     kivo::Kivo kivo(kivo::runtime::runDirectory());
     kivo.start();
-    const int result = QApplication::exec();
-    // Leaving the loop is an end of the program like the close button.
+    QApplication::exec();
+    // Leaving the loop (the desktop closed the window) ends the program like the close button.
     kivo::runtime::endProgram();
-    return result;
 }
