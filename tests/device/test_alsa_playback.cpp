@@ -127,5 +127,22 @@ TEST_F(AlsaPlayback, PausedAndResumedSongIsHeardWholeAndItsEndReportedOnlyOnceHe
     EXPECT_EQ(std::count(progress.begin(), progress.end(), 100), 1);
 }
 
+TEST_F(AlsaPlayback, RemovingAPlayingPlayerSilencesItAtOnce) {
+    const std::vector<uint8_t> expected = device::test::soundingFrames(decodedSong());
+    device::setDeviceFactory([] { return device::createAlsaDevice("default"); });
+    const auto recording = device::test::recordWhile([&] {
+        Player* player = CreatePlayer(list_.data(), 1);
+        NewPlay(player, ProgressWindow::kHandle, nullptr, 0);
+        std::this_thread::sleep_for(milliseconds(300));
+        RemovePlayer(player);
+    });
+    const auto heard = device::test::soundingFrames(recording);
+    EXPECT_GT(heard.size(), 0u);
+    EXPECT_LT(heard.size(), expected.size() * 7 / 10) << "the song went on after its removal";
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), expected.begin()));
+    const auto progress = window_.progress();
+    EXPECT_EQ(std::count(progress.begin(), progress.end(), 100), 0);
+}
+
 }  // namespace
 }  // namespace kivo
