@@ -70,7 +70,7 @@ DeviceResult VirtualDevice::prepare(DeviceBuffer* buffer) {
     return note("prepare", QueuedDevice::prepare(buffer), lengthOf(buffer));
 }
 DeviceResult VirtualDevice::write(DeviceBuffer* buffer) {
-    // Noted before the buffer can be played, so that the log keeps cause before effect.
+    // Timed before the buffer is queued: the device may play it before write returns.
     const uint32_t bytes = lengthOf(buffer);
     const auto when = Clock::now();
     const DeviceResult result = QueuedDevice::write(buffer);
