@@ -106,8 +106,16 @@ void Layer3Decoder::decodeChannel(int granule, int channel, int64_t start, Block
     } else {
         readScaleFactorsMpeg1(br, g, granule, side_.scfsi[channel], scaleFactors_[0][channel], &sf);
     }
-    const int lines = decodeSpectrum(br, g, bands_, end, extent, xr);
-    extent = requantize(xr, lines, g, sf, bands_, info);
+    if (g.blockType != 2) {
+        // Long blocks are scaled as they are decoded.
+        alignas(16) float factors[kSpectrumFloats + 8];
+        longBlockFactors(g, sf, bands_, bands_.lineLimit + 4, factors);
+        extent = decodeSpectrum(br, g, bands_, end, extent, xr, factors);
+        describeLongBlock(xr, extent, bands_, channel == 1 && side_.intensityStereo, info);
+    } else {
+        const int lines = decodeSpectrum(br, g, bands_, end, extent, xr);
+        extent = requantize(xr, lines, g, sf, bands_, info);
+    }
 }
 
 void Layer3Decoder::decodeGranule(int granule, int64_t* bitPosition, int16_t* pcm,

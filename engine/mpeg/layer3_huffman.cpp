@@ -7,6 +7,7 @@
 
 #include "bit_reader.h"
 #include "layer3_types.h"
+#include "simd4.h"
 
 namespace kivo::mpeg {
 
@@ -46,6 +47,14 @@ const float* quadrupleTable() {
     return table.v[0];
 }
 
+const float* unitFactors() {
+    static const struct Ones {
+        float v[kGranuleLines + 8];
+        Ones() { std::fill(v, v + kGranuleLines + 8, 1.0f); }
+    } ones;
+    return ones.v;
+}
+
 // Non-zero values of a quadruple, by vwxy.
 constexpr uint8_t kOnes[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
 
@@ -63,8 +72,8 @@ void clearLines(float* xr, int from, int to) {
 // Big-value pairs of lines [i, end) with one table; returns the line reached, short of `end`
 // when the loads passed `loadLimit`.
 template <bool kLinbits>
-int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43, float* xr, int i,
-                int end, const uint8_t* loadLimit) {
+int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43, float* xr,
+                const float* factors, int i, int end, const uint8_t* loadLimit) {
     BitReader br = reader;  // a local copy stays in registers
     const uint16_t* nodes = kHuffmanNodes + table.first;
     const int peek = table.peek;
@@ -85,9 +94,9 @@ int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43
         uint32_t x = (e >> 4) & 15;
         uint32_t y = e & 15;
         if (kLinbits && x == 15) x += br.take(linbits);
-        xr[i] = withSign(pow43[x], br.takeSignIf(x != 0));
+        xr[i] = withSign(pow43[x] * factors[i], br.takeSignIf(x != 0));
         if (kLinbits && y == 15) y += br.take(linbits);
-        xr[i + 1] = withSign(pow43[y], br.takeSignIf(y != 0));
+        xr[i + 1] = withSign(pow43[y] * factors[i + 1], br.takeSignIf(y != 0));
         if (br.loadPointer() > loadLimit) {
             i += 2;
             break;
@@ -97,11 +106,65 @@ int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43
     return i;
 }
 
+// One count1 quadruple into xr[i..i+3]; at most 10 bits, all of them in the cache.
+inline uint32_t decodeQuadruple(BitReader& br, bool tableB, const float* quads, float* xr,
+                                const float* factors) {
+    uint32_t vwxy;
+    if (tableB) {
+        vwxy = 15 - br.take(4);
+    } else {
+        const uint32_t e = kCount1TableA[br.peek(6)];
+        br.skip(static_cast<int>(e >> 4));
+        vwxy = e & 15;
+    }
+    // All sign bits at once: the table ignores the ones past this quadruple's.
+    (F4::load(quads + 4 * (vwxy * 16 + br.peek(4))) * F4::load(factors)).store(xr);
+    br.skip(kOnes[vwxy]);
+    return vwxy;
+}
+
+// Count1 quadruples from line i while bits of the channel remain before `endBit` and i is
+// below `limit`. A quadruple that ends past the bits is dropped. Returns the line reached;
+// *extent becomes the end of the last non-zero values.
+int decodeQuadruples(BitReader& reader, bool tableB, float* xr, const float* factors, int i,
+                     int limit, int64_t endBit, int* extent) {
+    BitReader br = reader;
+    const float* quads = quadrupleTable();
+    constexpr int kMaxBits = 10;
+    while (i < limit) {
+        const int64_t remaining = endBit - br.position();
+        if (remaining < (tableB ? 4 : 1)) break;
+        if (remaining >= kMaxBits) {
+            // These quadruples certainly end within the bits: no checks, a refill every five.
+            const int n =
+                static_cast<int>(std::min<int64_t>(remaining / kMaxBits, (limit - i + 3) / 4));
+            for (int k = 0; k < n; ++k, i += 4) {
+                if (k % 5 == 0) br.refill();
+                const uint32_t vwxy = decodeQuadruple(br, tableB, quads, xr + i, factors + i);
+                if (vwxy) *extent = i + ((vwxy & 3) ? 4 : 2);
+            }
+            continue;
+        }
+        br.refill();
+        const uint32_t vwxy = decodeQuadruple(br, tableB, quads, xr + i, factors + i);
+        if (br.position() > endBit) {
+            clearLines(xr, i, i + 4);
+            i += 4;
+            break;
+        }
+        if (vwxy) *extent = i + ((vwxy & 3) ? 4 : 2);
+        i += 4;
+    }
+    reader = br;
+    return i;
+}
+
 }  // namespace
 
 int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
-                   int64_t endBit, int staleLines, float* xr) {
+                   int64_t endBit, int staleLines, float* xr, const float* factors) {
     const float* pow43 = powerTable();
+    if (factors == nullptr) factors = unitFactors();
     const int lineLimit = bands.lineLimit;
     const int64_t guardBit = endBit + kGuardSlackBits;
     if (g.bigValues > kGranuleLines / 2 || br.position() > endBit) {
@@ -130,9 +193,9 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
             clearLines(xr, i, end);
             i = end;
         } else if (table.linbits == 0) {
-            i = decodePairs<false>(br, table, pow43, xr, i, end, loadLimit);
+            i = decodePairs<false>(br, table, pow43, xr, factors, i, end, loadLimit);
         } else {
-            i = decodePairs<true>(br, table, pow43, xr, i, end, loadLimit);
+            i = decodePairs<true>(br, table, pow43, xr, factors, i, end, loadLimit);
         }
         if (i < end) break;
     }
@@ -141,33 +204,8 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
         return 0;
     }
 
-    // Count1 quadruples while bits of this channel remain. A quadruple that ends past them
-    // is dropped.
-    const bool tableB = g.count1Table != 0;
     int extent = bigLines;
-    for (; i < lineLimit; i += 4) {
-        const int64_t remaining = endBit - br.position();
-        if (remaining < (tableB ? 4 : 1)) break;
-        br.refill();
-        uint32_t vwxy;
-        if (tableB) {
-            vwxy = 15 - br.take(4);
-        } else {
-            const uint32_t e = kCount1TableA[br.peek(6)];
-            br.skip(static_cast<int>(e >> 4));
-            vwxy = e & 15;
-        }
-        // All sign bits at once: the table ignores the ones past this quadruple's.
-        const float* q = quadrupleTable() + 4 * (vwxy * 16 + br.peek(4));
-        br.skip(kOnes[vwxy]);
-        if (br.position() > endBit) {
-            clearLines(xr, i, i + 4);
-            i += 4;
-            break;
-        }
-        std::memcpy(xr + i, q, 4 * sizeof(float));
-        if (vwxy) extent = i + ((vwxy & 3) ? 4 : 2);
-    }
+    i = decodeQuadruples(br, g.count1Table != 0, xr, factors, i, lineLimit, endBit, &extent);
 
     const int bandEnd = g.blockType == 2 ? bands.shortEnd : bands.longEnd;
     const int nonZero = std::min({extent, bandEnd, lineLimit});

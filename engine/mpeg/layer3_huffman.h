@@ -26,8 +26,9 @@ extern const uint8_t kCount1TableA[64];
 struct GranuleChannelInfo;
 struct BandLayout;
 class BitReader;
+// Each value is multiplied by factors[line] (at least lineLimit + 4 of them) when given.
 int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
-                   int64_t endBit, int staleLines, float* xr);
+                   int64_t endBit, int staleLines, float* xr, const float* factors = nullptr);
 
 // The largest value the spectrum can code: 15 plus 13 linbits.
 inline constexpr int kMaxHuffmanValue = 15 + 8191;

@@ -1,5 +1,6 @@
 #include "layer3_requantize.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -114,6 +115,42 @@ int requantize(float* xr, int nonZeroExtent, const GranuleChannelInfo& g, const 
     }
     if (lastAny >= info->firstShortBand) info->lastNonZeroBand = lastAny;
     return line > nonZeroExtent ? line : nonZeroExtent;
+}
+
+void longBlockFactors(const GranuleChannelInfo& g, const ScaleFactors& sf, const BandLayout& bands,
+                      int lines, float* factors) {
+    const GainTables& t = gains();
+    const float global = t.global[g.globalGain + 6];
+    const int scale = g.scalefacScale & 1;
+    for (int band = 0; band < 22; ++band) {
+        const int start = bands.longBounds[band];
+        if (start >= lines) break;
+        const int end = std::min<int>(bands.longBounds[band + 1], lines);
+        const int pretab = g.preflag ? kPretab[band] : 0;
+        const F4 factor(global * t.scaleFactor[scale][pretab][sf.longBand[band] & 31]);
+        // Stores may run up to three lines into the next band, which overwrites them.
+        for (int i = start; i < end; i += 4) factor.store(factors + i);
+    }
+}
+
+void describeLongBlock(const float* xr, int nonZeroExtent, const BandLayout& bands,
+                       bool findLastBand, BlockInfo* info) {
+    *info = {false, 21, 12, 22, {11, 11, 11}, kGranuleLines};
+    if (!findLastBand) return;
+    info->lastNonZeroBand = -1;
+    info->nonZeroEnd = 0;
+    for (int band = 21; band >= 0; --band) {
+        const int start = bands.longBounds[band];
+        if (start >= nonZeroExtent) continue;
+        const int end = std::min<int>(bands.longBounds[band + 1], nonZeroExtent);
+        for (int i = start; i < end; ++i) {
+            if (xr[i] != 0.0f) {
+                info->lastNonZeroBand = band;
+                info->nonZeroEnd = bands.longBounds[band + 1];
+                return;
+            }
+        }
+    }
 }
 
 }  // namespace kivo::mpeg
