@@ -6,8 +6,11 @@
 // and 16-j when t is odd (and the mirror images for the upper outputs). Slots with an odd
 // counter are therefore stored mirrored (entry i holds X[(32 - i) & 31]), even ones in natural
 // order, and entry 32 repeats X[0]. Seen from a slot with an even counter every older slot is
-// then read at entries 16..31 and 17..32; from an odd one at 1..16 and 0..15. The lane tables
-// below fold the window taps, their signs and the output order of both cases.
+// then read at entries 16..31 and 17..32; from an odd one at 1..16 and 0..15. The tap table
+// below folds the window taps, their signs and the output order of both cases.
+//
+// Where the processor has 256-bit vectors (checked once per process) the window runs eight
+// lanes wide and the transform in the three-operand encoding; the sums are the same.
 #include "synthesis.h"
 
 #include <cstring>
