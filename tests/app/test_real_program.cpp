@@ -170,6 +170,12 @@ TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
     }
     EXPECT_GT(colours.size(), 50u) << "the window looks blank";
     EXPECT_GT(painted, window.width() * window.height() / 4 / 2) << "the window looks blank";
+    // The welcome balloon pops up at (left + 445, top + 10) and stays for a few seconds.
+    EXPECT_NE(image.pixel(window.left() + 445 + 100, window.top() + 50), desktop)
+        << "the welcome balloon must show beside the window";
+    // The welcome balloon pops up at (left + 445, top + 10) and stays for a few seconds.
+    EXPECT_NE(image.pixel(window.left() + 445 + 100, window.top() + 50), desktop)
+        << "the welcome balloon must show beside the window";
     if (!xcompmgr.isEmpty()) {
         EXPECT_EQ(image.pixel(window.left() + 8, window.top() + 300), desktop)
             << "the bare background must be see-through";
