@@ -238,10 +238,21 @@ bool OutputStage::queueBlock(uint8_t* block) {
     if (!header) return false;
     header->data = block;
     header->bytes = blockBytes_;
+    if (device_->prepare(header) != device::DeviceResult::Ok ||
+        device_->write(header) != device::DeviceResult::Ok) {
+        // A buffer the device refused would never be reported done, and the end of the song
+        // never reached: report the failure so that the player moves on.
+        device_->unprepare(header);
+        {
+            std::lock_guard lock(completionLock_);
+            header->user = 0;
+        }
+        --lastIssued_;
+        fail();
+        return false;
+    }
     queuedBytes_ += blockBytes_;
     pcmRing_->setQueuedCount(queuedBytes_);
-    device_->prepare(header);
-    device_->write(header);
     decoder_->kick();
     return true;
 }

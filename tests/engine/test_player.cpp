@@ -340,6 +340,31 @@ TEST_F(PlayerTest, RemovingWhileBuffersAreQueuedResetsAndClosesTheDevice) {
     EXPECT_EQ(endsPosted(window), 0u);
 }
 
+// A sound device that opens but takes no buffer, as one that was unplugged.
+class RefusingDevice : public device::WaveOutDevice {
+public:
+    using Result = device::DeviceResult;
+    Result open(const device::WaveFormat&, BufferDone) override { return Result::Ok; }
+    Result prepare(device::DeviceBuffer*) override { return Result::Ok; }
+    Result write(device::DeviceBuffer*) override { return Result::Error; }
+    Result pause() override { return Result::Ok; }
+    Result restart() override { return Result::Ok; }
+    Result reset() override { return Result::Ok; }
+    Result unprepare(device::DeviceBuffer*) override { return Result::Ok; }
+    Result close() override { return Result::Ok; }
+};
+
+TEST_F(PlayerTest, DeviceThatRefusesBuffersEndsTheSongInsteadOfHanging) {
+    device::setDeviceFactory([] { return std::make_unique<RefusingDevice>(); });
+    const std::string song = folder.file("refused.mp3", test::frames(20));
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    RemovePlayer(player);
+}
+
 TEST_F(PlayerTest, RefusedSoundDeviceLeavesThePlayerPlayingAndRemovable) {
     refuseOpen = true;
     const std::string song = folder.file("mute.mp3", test::frames(20));
