@@ -20,14 +20,17 @@ constexpr double kFadeInStep = 0.12;   // per tick: about 200 ms to full
 constexpr double kFadeOutStep = 0.06;  // about 400 ms to nothing
 const QColor kPaper(0xFF, 0xFF, 0xE1);
 
-QString balloonText(std::string_view text) {
+// Markup is rendered; plain text keeps its runs of spaces and its line breaks.
+void setBalloonText(QLabel& body, std::string_view text) {
     QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
     if (Qt::mightBeRichText(s)) {
+        body.setTextFormat(Qt::RichText);
         s.replace(QStringLiteral("\r\n"), QStringLiteral("<br>"));
-        return s;
+    } else {
+        body.setTextFormat(Qt::PlainText);
+        s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return s.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    body.setText(s);
 }
 
 }  // namespace
@@ -38,7 +41,6 @@ QTip::QTip(QWidget* owner)
       body_(new QLabel(this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
-    body_->setTextFormat(Qt::RichText);
     body_->setWordWrap(true);
     body_->setStyleSheet(QStringLiteral("color: #202020; background: transparent;"));
     fade_.setInterval(kFadeTickMs);
@@ -53,7 +55,7 @@ QTip::QTip(QWidget* owner)
 void QTip::popUp(int x, int y, std::string_view text, int) {
     text_ = text;
     point_ = QPoint(x, y);
-    body_->setText(balloonText(text));
+    setBalloonText(*body_, text);
     body_->setMaximumWidth(320);
     body_->adjustSize();
     place();

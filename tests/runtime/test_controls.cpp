@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -211,6 +212,19 @@ TEST_F(ControlsTest, BalloonPopsUpAtThePointFadesInStaysAndFadesOut) {
     for (int i = 0; i < 100 && tip.isShowing(); ++i) pumpingWait(20);
     EXPECT_FALSE(tip.isShowing());
     EXPECT_FALSE(tip.isVisible());
+}
+
+TEST_F(ControlsTest, BalloonRendersMarkupAndKeepsPlainTextAsItIs) {
+    QTip tip;
+    auto* body = tip.findChild<QLabel*>();
+    ASSERT_NE(body, nullptr);
+    tip.popUp(0, 0, "欢迎使用【Kivo-mp3播放器】      我就是Kivo\r\n\r\n哈哈~~>_<~~");
+    EXPECT_EQ(body->textFormat(), Qt::PlainText);
+    EXPECT_EQ(body->text(),
+              QStringLiteral("欢迎使用【Kivo-mp3播放器】      我就是Kivo\n\n哈哈~~>_<~~"));
+    tip.popUp(0, 0, "<table><tr><td><b>Kivo</b></td></tr></table>\r\nv1");
+    EXPECT_EQ(body->textFormat(), Qt::RichText);
+    EXPECT_TRUE(body->text().contains(QStringLiteral("<br>v1")));
 }
 
 TEST_F(ControlsTest, FullyTransparentBalloonStillPopsUp) {
