@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "mpeg/decoder_ops.h"
 #include "mpeg/frame_length.h"
+#include "mpeg/layer3_decoder.h"
 
 namespace kivo::mpeg::test {
 
@@ -176,6 +179,18 @@ inline GranuleSpec loudGranule(int pairs, int globalGain = 170) {
     g.tableSelect[0] = g.tableSelect[1] = g.tableSelect[2] = 1;
     for (int i = 0; i < pairs; ++i) g.mainBits += table1Pair(i & 1 ? -1 : 1, 1);
     return g;
+}
+
+// The band layout a stream of this version and rate decodes with (full frequency range).
+inline BandLayout layoutFor(int version, int rateIndex = 0) {
+    FrameSpec f;
+    f.version = version;
+    f.rateIndex = rateIndex;
+    auto decoder = std::make_unique<Layer3Decoder>();
+    auto synth = std::make_unique<SynthesisState>();
+    PcmFormat format;
+    decoder->init(f.header(), 0, 24000, &format, *synth);
+    return decoder->bands();
 }
 
 }  // namespace kivo::mpeg::test

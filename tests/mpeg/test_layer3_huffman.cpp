@@ -19,17 +19,6 @@ float p43(int v) {
     return std::copysign(std::pow(std::fabs(static_cast<float>(v)), 4.0f / 3.0f), v);
 }
 
-BandLayout layoutFor(int version, int rateIndex) {
-    test::FrameSpec f;
-    f.version = version;
-    f.rateIndex = rateIndex;
-    auto decoder = std::make_unique<Layer3Decoder>();
-    auto synth = std::make_unique<SynthesisState>();
-    PcmFormat format;
-    EXPECT_EQ(decoder->init(f.header(), 0, 24000, &format, *synth), 1);
-    return decoder->bands();
-}
-
 struct Spectrum {
     std::vector<float> lines = std::vector<float>(576, 0.0f);
     int extent = 0;
@@ -61,7 +50,7 @@ GranuleChannelInfo bigValues(int pairs, int table) {
 }
 
 TEST(Layer3Huffman, DecodesSingleLevelMultiLevelAndEscapeCodes) {
-    const BandLayout bands = layoutFor(1, 0);
+    const BandLayout bands = test::layoutFor(1, 0);
     struct Case {
         int table;
         std::string bits;
@@ -115,7 +104,7 @@ TEST(Layer3Huffman, DecodesSingleLevelMultiLevelAndEscapeCodes) {
 }
 
 TEST(Layer3Huffman, Count1QuadruplesAndTheirExtent) {
-    const BandLayout bands = layoutFor(1, 0);
+    const BandLayout bands = test::layoutFor(1, 0);
     GranuleChannelInfo g = bigValues(1, 1);
     // Pair (0,0), then table A: 0001 (y) with "0101", 1000 (v) with "0111", then 0000 ("1").
     std::string bits = "1" + std::string("0101") + "1" + "0111" + "0" + "1";
@@ -135,7 +124,7 @@ TEST(Layer3Huffman, Count1QuadruplesAndTheirExtent) {
 }
 
 TEST(Layer3Huffman, Count1QuadrupleOverrunningTheLengthIsDropped) {
-    const BandLayout bands = layoutFor(1, 0);
+    const BandLayout bands = test::layoutFor(1, 0);
     GranuleChannelInfo g = bigValues(0, 1);
     g.count1Table = 1;
     // Two quadruples of four ones each need 8 bits apiece; the length ends inside the second
@@ -152,7 +141,7 @@ TEST(Layer3Huffman, Count1QuadrupleOverrunningTheLengthIsDropped) {
 }
 
 TEST(Layer3Huffman, BrokenDataSilencesTheChannel) {
-    const BandLayout bands = layoutFor(1, 0);
+    const BandLayout bands = test::layoutFor(1, 0);
     // Big values that run well past part2_3_length: silence, and stale lines cleared.
     std::string bits;
     for (int i = 0; i < 20; ++i) bits += test::table1Pair(1, 1);
@@ -174,13 +163,14 @@ TEST(Layer3Huffman, NothingAboveTheDecodedLines) {
     GranuleChannelInfo g = bigValues(288, 1);
     g.tableSelect[2] = 5;
 
-    const BandLayout mpeg1 = layoutFor(1, 0);  // 44.1 kHz: 31 subbands, 558 lines
+    const BandLayout mpeg1 = test::layoutFor(1, 0);  // 44.1 kHz: 31 subbands, 558 lines
     Spectrum s = decode(bits, g, mpeg1, -1, 3.0f);
     EXPECT_EQ(s.extent, 558);
     for (int i = 0; i < 558; ++i) ASSERT_FLOAT_EQ(s.lines[i], 1.0f) << i;
     for (int i = 558; i < 576; ++i) ASSERT_EQ(s.lines[i], 0.0f) << i;
 
-    const BandLayout lsf = layoutFor(2, 0);  // 22.05 kHz: the top band (522..575) is not decoded
+    const BandLayout lsf =
+        test::layoutFor(2, 0);  // 22.05 kHz: the top band (522..575) is not decoded
     s = decode(bits, g, lsf, -1, 3.0f);
     EXPECT_EQ(s.extent, 522);
     for (int i = 0; i < 522; ++i) ASSERT_FLOAT_EQ(s.lines[i], 1.0f) << i;

@@ -15,15 +15,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-BandLayout layout44k() {
-    test::FrameSpec f;
-    auto decoder = std::make_unique<Layer3Decoder>();
-    auto synth = std::make_unique<SynthesisState>();
-    PcmFormat format;
-    EXPECT_EQ(decoder->init(f.header(), 0, 24000, &format, *synth), 1);
-    return decoder->bands();
-}
-
 double window(int type, int i) {
     const double normal = std::sin(kPi / 36 * (i + 0.5));
     switch (type) {
@@ -79,7 +70,7 @@ TEST(Layer3Hybrid, FastTransformsEqualTheStandardFormulas) {
 // Runs granules of the given block types through hybridFilter and through the reference,
 // with random lines below `extent`.
 void compareSequence(const std::vector<std::pair<int, bool>>& blocks, int extent) {
-    const BandLayout bands = layout44k();
+    const BandLayout bands = test::layoutFor(1);
     std::mt19937 random(11);
     std::uniform_real_distribution<float> value(-300.0f, 300.0f);
     std::vector<float> overlap(576, 0.0f);
@@ -116,7 +107,7 @@ TEST(Layer3Hybrid, MatchesTheStandardForEveryBlockKind) {
 }
 
 TEST(Layer3Hybrid, SilentGranuleAfterALoudOneOutputsTheOverlapOnce) {
-    const BandLayout bands = layout44k();
+    const BandLayout bands = test::layoutFor(1);
     std::vector<float> overlap(576, 0.0f);
     std::vector<float> xr(kSpectrumFloats, 0.0f);
     for (int i = 0; i < 200; ++i) xr[i] = static_cast<float>((i * 37) % 101 - 50);
@@ -142,7 +133,7 @@ TEST(Layer3Hybrid, SilentGranuleAfterALoudOneOutputsTheOverlapOnce) {
 }
 
 TEST(Layer3Hybrid, TopSubbandIsNeverDecoded) {
-    const BandLayout bands = layout44k();
+    const BandLayout bands = test::layoutFor(1);
     ASSERT_EQ(bands.outputSubbands, 31);
     std::vector<float> overlap(576, 0.0f);
     std::vector<float> xr(kSpectrumFloats, 0.0f);

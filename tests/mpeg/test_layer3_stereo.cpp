@@ -12,16 +12,6 @@
 namespace kivo::mpeg {
 namespace {
 
-BandLayout layoutFor(int version) {
-    test::FrameSpec f;
-    f.version = version;
-    auto decoder = std::make_unique<Layer3Decoder>();
-    auto synth = std::make_unique<SynthesisState>();
-    PcmFormat format;
-    EXPECT_EQ(decoder->init(f.header(), 0, 24000, &format, *synth), 1);
-    return decoder->bands();
-}
-
 struct Granule {
     std::vector<float> left = std::vector<float>(576, 0.0f);
     std::vector<float> right = std::vector<float>(576, 0.0f);
@@ -42,7 +32,7 @@ struct Granule {
 };
 
 TEST(Layer3Stereo, MidSideGivesSumAndDifference) {
-    const BandLayout bands = layoutFor(1);
+    const BandLayout bands = test::layoutFor(1);
     Granule g;
     for (int i = 0; i < 100; ++i) g.left[i] = static_cast<float>(i);
     for (int i = 0; i < 60; ++i) g.right[i] = 1.0f;
@@ -58,7 +48,7 @@ TEST(Layer3Stereo, MidSideGivesSumAndDifference) {
 }
 
 TEST(Layer3Stereo, Mpeg1IntensityPositions) {
-    const BandLayout bands = layoutFor(1);
+    const BandLayout bands = test::layoutFor(1);
     auto band = [&](int b) {
         return std::pair<int, int>(bands.longBounds[b], bands.longBounds[b + 1]);
     };
@@ -90,7 +80,7 @@ TEST(Layer3Stereo, Mpeg1IntensityPositions) {
 }
 
 TEST(Layer3Stereo, IntensityStartsAboveTheRightChannelsLastBand) {
-    const BandLayout bands = layoutFor(1);
+    const BandLayout bands = test::layoutFor(1);
     Granule g;
     for (int i = 0; i < 558; ++i) g.left[i] = 1.0f;
     g.leftExtent = 558;
@@ -108,7 +98,7 @@ TEST(Layer3Stereo, IntensityStartsAboveTheRightChannelsLastBand) {
 }
 
 TEST(Layer3Stereo, LsfIntensityPositionsAndTheNotAllowedOne) {
-    const BandLayout bands = layoutFor(2);
+    const BandLayout bands = test::layoutFor(2);
     IntensityLimits limits{};
     for (auto& l : limits.longBand) l = 3;  // slen 2: positions 0..2, 3 not allowed
     limits.scale = 0;
@@ -131,7 +121,7 @@ TEST(Layer3Stereo, LsfIntensityPositionsAndTheNotAllowedOne) {
 }
 
 TEST(Layer3Stereo, ShortBlocksUseAPositionPerWindow) {
-    const BandLayout bands = layoutFor(1);
+    const BandLayout bands = test::layoutFor(1);
     Granule g;
     g.rightInfo = {true, -1, 0, 0, {-1, -1, -1}, 0};
     for (int i = 0; i < 558; ++i) g.left[i] = 1.0f;
