@@ -3,8 +3,10 @@
 // no card or no element leaves the bounds at 0 and every set fails.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sys_volume.h"
 

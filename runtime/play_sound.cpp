@@ -1,7 +1,9 @@
 #include "play_sound.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,34 +19,28 @@ namespace {
 
 constexpr uint32_t kBufferBytes = 16384;
 
-// Plays one clip at a time on a thread of its own.
-class ClipPlayer {
+// One clip on its thread: decodes it, queues it on a device of its own, waits until it has
+// played (again and again when looping) or until it is told to stop.
+class ClipRun {
 public:
-    ~ClipPlayer() { stop(); }
-
-    void play(std::string bytes, bool loop) {
-        stop();
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = false;
-        }
-        playing_ = true;
-        thread_ = std::thread([this, bytes = std::move(bytes), loop] {
-            run(bytes, loop);
-            playing_ = false;
-        });
+    ClipRun(std::string bytes, bool loop)
+        : thread_([this, bytes = std::move(bytes), loop] {
+              run(bytes, loop);
+              finished_ = true;
+          }) {}
+    ~ClipRun() {
+        requestStop();
+        thread_.join();
     }
 
-    void stop() {
+    void requestStop() {
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
         }
         wake_.notify_all();
-        if (thread_.joinable()) thread_.join();
     }
-
-    bool playing() const { return playing_; }
+    bool finished() const { return finished_; }
 
 private:
     void run(const std::string& bytes, bool loop) {
@@ -71,10 +67,10 @@ private:
             wake_.notify_all();
         };
         if (device->open(clip->format, onDone) != device::DeviceResult::Ok) return;
-        size_t queued = 0;
         for (auto& b : buffers) {
             if (device->prepare(&b) != device::DeviceResult::Ok) break;
         }
+        size_t queued = 0;
         do {
             {
                 std::lock_guard lock(mutex_);
@@ -108,8 +104,42 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    std::atomic<bool> playing_{false};
-    std::thread thread_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+// The clip that plays and the ones still winding down. A new clip neither waits for the old
+// one to stop nor plays beside it for longer than its device takes to be reset.
+class ClipPlayer {
+public:
+    ~ClipPlayer() { stop(); }
+
+    void play(std::string bytes, bool loop) {
+        std::lock_guard lock(mutex_);
+        for (auto& run : runs_) run->requestStop();
+        // Those that have ended are joined at once; the others when they have.
+        runs_.remove_if([](const std::unique_ptr<ClipRun>& run) { return run->finished(); });
+        runs_.push_back(std::make_unique<ClipRun>(std::move(bytes), loop));
+    }
+
+    void stop() {
+        std::list<std::unique_ptr<ClipRun>> ending;
+        {
+            std::lock_guard lock(mutex_);
+            ending.swap(runs_);
+        }
+        for (auto& run : ending) run->requestStop();
+        ending.clear();  // joins
+    }
+
+    bool playing() {
+        std::lock_guard lock(mutex_);
+        return !runs_.empty() && !runs_.back()->finished();
+    }
+
+private:
+    std::mutex mutex_;
+    std::list<std::unique_ptr<ClipRun>> runs_;
 };
 
 ClipPlayer& clipPlayer() {

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "device/virtual_device.h"
@@ -210,6 +212,85 @@ TEST(PlaySoundTest, ANewClipReplacesThePlayingOne) {
     stopSound();
     EXPECT_EQ(sound.log->count("open"), 2u);
     EXPECT_EQ(sound.log->count("close"), 2u);
+}
+
+// A device that never finishes a buffer and whose reset is slow until the test lets it go.
+class StuckDevice : public device::WaveOutDevice {
+public:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool released = false;
+        int opened = 0;
+        int resetsDone = 0;
+    };
+    explicit StuckDevice(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+    device::DeviceResult open(const device::WaveFormat&, BufferDone done) override {
+        done_ = std::move(done);
+        std::lock_guard lock(shared_->mutex);
+        ++shared_->opened;
+        shared_->cv.notify_all();
+        return device::DeviceResult::Ok;
+    }
+    device::DeviceResult prepare(device::DeviceBuffer* b) override {
+        b->prepared = true;
+        return device::DeviceResult::Ok;
+    }
+    device::DeviceResult write(device::DeviceBuffer* b) override {
+        b->queued = true;
+        queued_.push_back(b);
+        return device::DeviceResult::Ok;
+    }
+    device::DeviceResult pause() override { return device::DeviceResult::Ok; }
+    device::DeviceResult restart() override { return device::DeviceResult::Ok; }
+    device::DeviceResult reset() override {
+        std::unique_lock lock(shared_->mutex);
+        shared_->cv.wait_for(lock, std::chrono::seconds(5), [&] { return shared_->released; });
+        ++shared_->resetsDone;
+        lock.unlock();
+        for (auto* b : queued_) {
+            b->queued = false;
+            done_(b);
+        }
+        queued_.clear();
+        return device::DeviceResult::Ok;
+    }
+    device::DeviceResult unprepare(device::DeviceBuffer* b) override {
+        b->prepared = false;
+        return device::DeviceResult::Ok;
+    }
+    device::DeviceResult close() override { return device::DeviceResult::Ok; }
+
+private:
+    std::shared_ptr<Shared> shared_;
+    BufferDone done_;
+    std::vector<device::DeviceBuffer*> queued_;
+};
+
+TEST(PlaySoundTest, ANewClipDoesNotWaitForTheOldOneToStop) {
+    auto shared = std::make_shared<StuckDevice::Shared>();
+    device::setDeviceFactory([shared] { return std::make_unique<StuckDevice>(shared); });
+    std::string clip = pcmWave(1, 8000, 16, std::string(1600, '\x10'));
+    ASSERT_TRUE(playSound(clip));
+    {
+        std::unique_lock lock(shared->mutex);
+        ASSERT_TRUE(shared->cv.wait_for(lock, std::chrono::seconds(5),
+                                        [&] { return shared->opened == 1; }));
+    }
+    ASSERT_TRUE(playSound(clip));  // the old clip's reset hangs meanwhile
+    {
+        std::unique_lock lock(shared->mutex);
+        EXPECT_EQ(shared->resetsDone, 0);
+        // The new clip reaches its device while the old one still hangs in its reset.
+        EXPECT_TRUE(shared->cv.wait_for(lock, std::chrono::seconds(5),
+                                        [&] { return shared->opened == 2; }));
+        EXPECT_EQ(shared->resetsDone, 0);
+        shared->released = true;
+    }
+    shared->cv.notify_all();
+    stopSound();
+    EXPECT_EQ(shared->resetsDone, 2);
+    device::setDeviceFactory(nullptr);
 }
 
 TEST(PlaySoundTest, NoDeviceMeansSilence) {
