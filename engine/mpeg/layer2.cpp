@@ -107,7 +107,15 @@ constexpr GroupedDigits makeGroupedDigits() {
 
 constexpr GroupedDigits kGroupedDigits = makeGroupedDigits();
 
-enum Kind : uint8_t { kZero, kPlain, kGrouped, kJointPlain, kJointGrouped };
+// How an entry's samples are read: bit 0 grouped codes, bit 1 joint (fills the right channel's
+// cell too); kZero entries read nothing.
+enum Kind : uint8_t { kPlain = 0, kGrouped = 1, kJointPlain = 2, kJointGrouped = 3, kZero = 4 };
+inline bool isGrouped(Kind k) {
+    return (k & kGrouped) != 0;
+}
+inline bool isJoint(Kind k) {
+    return (k & kJointPlain) != 0;
+}
 
 struct Entry {
     Kind kind;
@@ -164,7 +172,7 @@ inline float classFactor(int cls) {
 inline void readGranule(FrameBitReader& br, const Entry* e, int part, float* cell) {
     constexpr int kNext = Layer2Decoder::kSlotFloats;
     float v0, v1, v2;
-    if (e->kind == kPlain || e->kind == kJointPlain) {
+    if (!isGrouped(e->kind)) {
         br.ensure(3 * e->bits);
         v0 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
         v1 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
@@ -179,7 +187,7 @@ inline void readGranule(FrameBitReader& br, const Entry* e, int part, float* cel
     cell[0] = v0 * f;
     cell[kNext] = v1 * f;
     cell[2 * kNext] = v2 * f;
-    if (e->kind == kJointPlain || e->kind == kJointGrouped) {
+    if (isJoint(e->kind)) {
         const float r = e[1].factor[part];
         cell[1] = v0 * r;
         cell[kNext + 1] = v1 * r;
@@ -334,7 +342,7 @@ uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int1
             } else {
                 active[actives++] = &en;
                 liveCells_ |= bit;
-                if (en.kind == kJointPlain || en.kind == kJointGrouped) {
+                if (isJoint(en.kind)) {
                     liveCells_ |= bit << 1;
                     ++e;
                 }
