@@ -72,6 +72,23 @@ TEST(WaveClipTest, ReadsTheChunksOfAnMpegLayer3Clip) {
     EXPECT_GT(wave->data.size(), 3000u);
 }
 
+TEST(WaveClipTest, TheShippedClipsDecode) {
+    // The start-up sound: Layer 3 in a WAVE block, 1 channel, 24,000 Hz, 4,000 bytes/s.
+    std::string startup = readWholeFile(KIVO_TEST_DATA "/../../assets/sounds/startup.wav");
+    auto wave = parseWave(startup);
+    ASSERT_TRUE(wave);
+    EXPECT_EQ(wave->formatTag, kWaveFormatMpegLayer3);
+    EXPECT_EQ(wave->sampleRate, 24000u);
+    EXPECT_EQ(wave->bytesPerSecond, 4000u);
+    auto pcm = decodeWave(*wave);
+    ASSERT_TRUE(pcm);
+    EXPECT_EQ(pcm->format.sampleRate, 24000);
+    EXPECT_GT(pcm->pcm.size(), 24000u);  // more than half a second
+    auto web = parseWave(readWholeFile(KIVO_TEST_DATA "/../../assets/sounds/web.wav"));
+    ASSERT_TRUE(web);
+    EXPECT_TRUE(decodeWave(*web));
+}
+
 TEST(WaveClipTest, RefusesWhatIsNoWave) {
     EXPECT_FALSE(parseWave(""));
     EXPECT_FALSE(parseWave("RIFF\x04\0\0\0WAVX"));
