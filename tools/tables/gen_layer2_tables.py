@@ -6,8 +6,8 @@ Usage: tools/tables/gen_layer2_tables.py [OUTPUT_DIR]   (default: engine/mpeg)
 Writes the five bit-allocation tables as four groups of subbands each (allocation width,
 subband count, allocation value -> quantisation class), the table choice by channel count,
 sample rate and bitrate, the classes' level counts and bits per granule of three samples, and
-the 64 scale factors in 16-bit PCM scale. The output is committed; the build never runs this
-script.
+the 64 scale factors in 16-bit PCM scale. The output is committed (formatted with clang-format);
+the build never runs this script.
 """
 
 import os

@@ -6,7 +6,7 @@ Usage: tools/tables/gen_synthesis_window.py [OUTPUT_DIR]   (default: engine/mpeg
 The header holds the synthesis window folded into the 264 values the windowing step uses, with
 the sign inverted (our PCM has the opposite polarity of the textbook filterbank), as exact
 numerators over 65536, and the 31 coefficients of the recursive 32-point cosine transform.
-The output is committed; the build never runs this script.
+The output is committed (formatted with clang-format); the build never runs this script.
 """
 
 import math
