@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "layer3_stream_builder.h"
@@ -338,6 +339,27 @@ TEST(Layer3Frames, TwoInstancesDecodeIndependently) {
         ASSERT_NE(b->decodeFrame(p2.data() + n * 417, kFrameSpanBytes, pcm2.data()), 0u);
         EXPECT_EQ(pcm1, expected.pcm[n]) << n;
     }
+}
+
+TEST(Layer3Frames, InstancesOnTwoThreadsShareOnlyTheTables) {
+    // The first decodes of the process build the shared tables from both threads at once.
+    FrameSpec f = monoFrame(70);
+    f.mode = 1;
+    f.modeExtension = 3;
+    f.granule[0][1] = loudGranule(20);
+    f.granule[1][1] = loudGranule(20);
+    const std::vector<uint8_t> stream = buildStream({f, f, f, f, f, f});
+    Decoded results[2];
+    std::thread threads[2];
+    for (int t = 0; t < 2; ++t) {
+        threads[t] = std::thread([&, t] {
+            auto decoder = std::make_unique<MpegDecoder>();
+            if (initFor(*decoder, f)) results[t] = decodeAll(*decoder, stream);
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    ASSERT_EQ(results[0].pcm.size(), 6u);
+    EXPECT_EQ(results[0].pcm, results[1].pcm);
 }
 
 TEST(Layer3Frames, HostileBytesNeverCrashAndGiveWholeBlocksOrRefusals) {
