@@ -179,3 +179,33 @@ TEST(Layer3Huffman, NothingAboveTheDecodedLines) {
 
 }  // namespace
 }  // namespace kivo::mpeg
+
+namespace kivo::mpeg {
+namespace {
+
+TEST(Layer3Huffman, FrequencyLimitSetsTheDecodedLines) {
+    struct Case {
+        int version, rateIndex, limitHz, lineLimit, outputSubbands;
+    } cases[] = {
+        {1, 0, 24000, 558, 31},  // the top subband is never decoded
+        {1, 0, 11025, 288, 16},  // (22050 + 11025 * 64) / 44100 = 16 subbands
+        {1, 0, 1000, 18, 1},         {1, 0, 10, 18, 1},       // limits below 1000 Hz count as 1000
+        {1, 0, 2000000000, 558, 31}, {2, 0, 24000, 530, 30},  // LSF: the last band's start plus 8
+        {25, 2, 24000, 558, 31},                              // MPEG 2.5 at 8 kHz
+    };
+    for (const Case& c : cases) {
+        test::FrameSpec f;
+        f.version = c.version;
+        f.rateIndex = c.rateIndex;
+        auto decoder = std::make_unique<Layer3Decoder>();
+        auto synth = std::make_unique<SynthesisState>();
+        PcmFormat format;
+        ASSERT_EQ(decoder->init(f.header(), 0, c.limitHz, &format, *synth), 1);
+        EXPECT_EQ(decoder->bands().lineLimit, c.lineLimit) << c.version << " " << c.limitHz;
+        EXPECT_EQ(decoder->bands().outputSubbands, c.outputSubbands)
+            << c.version << " " << c.limitHz;
+    }
+}
+
+}  // namespace
+}  // namespace kivo::mpeg
