@@ -133,6 +133,41 @@ TEST(Layer3Frames, MainDataFromEarlierFramesDecodesAsIfInFrame) {
     EXPECT_EQ(d1.pcm, d2.pcm);
 }
 
+TEST(Layer3Frames, LongStreamsThroughTheReservoirKeepTheirData) {
+    // Enough frames to fill and compact the reservoir several times, every one reaching back
+    // into the frames before it.
+    std::vector<FrameSpec> viaReservoir, direct;
+    for (int n = 0; n < 60; ++n) {
+        FrameSpec f = monoFrame(30 + n % 20);
+        direct.push_back(f);
+        f.mainDataBegin = n == 0 ? 0 : 150 + (n * 37) % 361;
+        viaReservoir.push_back(f);
+    }
+    auto a = std::make_unique<MpegDecoder>();
+    auto b = std::make_unique<MpegDecoder>();
+    ASSERT_TRUE(initFor(*a, direct[0]));
+    ASSERT_TRUE(initFor(*b, direct[0]));
+    const Decoded d1 = decodeAll(*a, buildStream(viaReservoir));
+    const Decoded d2 = decodeAll(*b, buildStream(direct));
+    ASSERT_EQ(d1.pcm.size(), 60u);
+    EXPECT_EQ(d1.pcm, d2.pcm);
+}
+
+TEST(Layer3Frames, CrcIsSkippedUnchecked) {
+    FrameSpec plain = monoFrame();
+    FrameSpec protectedFrame = plain;
+    protectedFrame.crc = true;  // the builder writes a CRC that does not match
+    auto a = std::make_unique<MpegDecoder>();
+    auto b = std::make_unique<MpegDecoder>();
+    ASSERT_TRUE(initFor(*a, plain));
+    ASSERT_TRUE(initFor(*b, protectedFrame));
+    const Decoded d1 = decodeAll(*a, buildStream({plain, plain}));
+    const Decoded d2 = decodeAll(*b, buildStream({protectedFrame, protectedFrame}));
+    ASSERT_EQ(d2.results.size(), 2u);
+    EXPECT_EQ(consumedBytes(d2.results[0]), 417u);
+    EXPECT_EQ(d1.pcm, d2.pcm);
+}
+
 TEST(Layer3Frames, FreeFormatUsesTheFrameBytesGivenToInit) {
     FrameSpec f = monoFrame();
     f.bitrateIndex = 0;
