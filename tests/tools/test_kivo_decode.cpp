@@ -74,6 +74,13 @@ TEST_F(KivoDecode, WritesAWaveFileOfEveryFrame) {
         EXPECT_EQ(b[34], 16);
         EXPECT_EQ(le32(b, 40), c.frames * c.samplesPerFrame * c.channels * 2) << c.file;
     }
+    // A WAV stream on standard output cannot be rewound: its sizes say "unknown".
+    const std::string piped = scratch("piped.wav");
+    ASSERT_EQ(run(kivo::test::streamFixture("l2_192_stereo.mp2") + " - | cat > " + piped).status,
+              0);
+    const auto p = kivo::test::readBytes(piped);
+    ASSERT_EQ(p.size(), 44u + 77 * 1152 * 4);
+    EXPECT_EQ(le32(p, 40), 0xFFFFFFFFu - 36);
     // Raw output to stdout is the same PCM without the header.
     const std::string raw = scratch("out.raw");
     ASSERT_EQ(run("--raw " + kivo::test::streamFixture("l2_192_stereo.mp2") + " - > " + raw).status,

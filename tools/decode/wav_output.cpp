@@ -12,6 +12,8 @@ namespace kivo::tools {
 
 namespace {
 
+constexpr uint32_t kUnknownDataBytes = std::numeric_limits<uint32_t>::max() - 36;
+
 void putLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
@@ -40,8 +42,12 @@ bool PcmOutput::open(const std::string& path, bool wav, int channels, int sample
     if (!file_) return false;
     struct stat st {};
     regularFile_ = !toStdout_ && fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode);
+    // Standard output is never rewound: it may be appending to a file.
+    seekable_ = regularFile_;
     // The sizes are written again once they are known.
-    return !wav_ || writeWavHeader(0);
+    // A pipe cannot be rewound: its header says "as long as the data goes on", the usual
+    // convention for streamed WAV.
+    return !wav_ || writeWavHeader(seekable_ ? 0 : kUnknownDataBytes);
 }
 
 bool PcmOutput::writeWavHeader(uint32_t dataBytes) {
@@ -79,9 +85,9 @@ bool PcmOutput::write(const int16_t* samples, size_t count) {
 
 bool PcmOutput::finish() {
     bool ok = std::fflush(file_) == 0;
-    if (ok && wav_) {
+    if (ok && wav_ && seekable_) {
         // A RIFF file cannot say more than 4 GiB; the data itself is complete either way.
-        const auto limit = std::numeric_limits<uint32_t>::max() - 36;
+        const auto limit = kUnknownDataBytes;
         const auto bytes = static_cast<uint32_t>(std::min<uint64_t>(dataBytes_, limit));
         ok = std::fseek(file_, 0, SEEK_SET) == 0 && writeWavHeader(bytes);
     }

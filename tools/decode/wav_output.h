@@ -32,6 +32,7 @@ private:
     bool wav_ = false;
     bool toStdout_ = false;
     bool regularFile_ = false;
+    bool seekable_ = false;  // the sizes are written again at the end
     int channels_ = 0;
     int sampleRate_ = 0;
     uint64_t dataBytes_ = 0;
