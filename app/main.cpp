@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "alsa_mixer.h"
 #include "kivo.h"
 #include "notify_windows_qt.h"
 #include "program.h"
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // The engine's progress messages reach the windows through the installed notify windows.
     const auto notifyWindows = kivo::runtime::installNotifyWindows();
+    // The volume slider drives the speakers' master volume of the default sound card.
+    kivo::runtime::useAlsaMixer();
     kivo::Kivo kivo(kivo::runtime::runDirectory());
     kivo.start();
     QApplication::exec();
