@@ -52,6 +52,14 @@ std::string exeNameOf(const std::string& procDir) {
     return comm;
 }
 
+// A process that has ended but was not yet reaped by its parent still has a /proc entry; it
+// runs nothing and must not count as a running copy.
+bool isZombie(const std::string& procDir) {
+    std::string stat = readWholeFile(procDir + "/stat");
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+}
+
 struct EndState {
     std::vector<std::function<void()>> hooks;
     std::function<void(int)> terminate;
@@ -85,6 +93,7 @@ std::vector<ProcessEntry> processList() {
             continue;
         }
         std::string dir = "/proc/" + std::string(name);
+        if (isZombie(dir)) continue;
         std::string exe = exeNameOf(dir);
         if (exe.empty()) continue;  // gone meanwhile
         list.push_back({std::atoi(entry->d_name), std::move(exe)});

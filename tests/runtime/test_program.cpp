@@ -49,6 +49,19 @@ TEST(ProgramTest, ProcessListFindsUsAndOthersByTheirOwnName) {
                                [](const auto& a, const auto& b) { return a.pid < b.pid; }));
 }
 
+TEST(ProgramTest, AnEndedButUnreapedProcessIsNotListed) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    // Not reaped yet: the child stays in the process table as a zombie.
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    std::vector<ProcessEntry> list = processList();
+    EXPECT_FALSE(std::any_of(list.begin(), list.end(),
+                             [&](const ProcessEntry& e) { return e.pid == child; }));
+    waitpid(child, nullptr, 0);
+}
+
 struct Ended {
     int code;
 };
