@@ -22,10 +22,8 @@ public:
     uint64_t decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
                          SynthesisState& synth);
 
+    // The band partitions and limits chosen by init.
     const BandLayout& bands() const { return bands_; }
-    // The last granule's spectral lines of a channel, and its overlap ([18][32], time-major).
-    const float* lines(int channel) const { return spectrum_[channel]; }
-    const float* overlap(int channel) const { return overlap_[channel]; }
 
 private:
     void decodeGranule(int granule, int64_t* bitPosition, int16_t* pcm, SynthesisState& synth);
