@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
-  qt6-base-dev libqt6svg6-dev qt6-image-formats-plugins
+  qt6-base-dev qt6-image-formats-plugins
   libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
   xvfb xcompmgr x11-utils imagemagick fonts-wqy-microhei
   "$@"
