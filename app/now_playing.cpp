@@ -1,23 +1,19 @@
 // The song operations that the list, the buttons and the end of a song share. The step after
 // the end of a song is with the play modes.
 #include "kivo.h"
-#include "notify_windows_qt.h"
-#include "text.h"
+#include "playback_control.h"
 
 namespace kivo {
 
 void playSelected(Kivo& kivo) {
-    MainWindow& window = kivo.mainWindow();
-    const std::string path = window.songList->itemTextAt(window.songList->current());
-    kivo.player().play(path, 0, runtime::notifyHandleOf(window.nowPlayingLabel));
+    playRequest(kivo, selectedSong(kivo.mainWindow()));
 }
 
 void showNowPlaying(Kivo& kivo) {
     MainWindow& window = kivo.mainWindow();
-    const std::string song = window.songList->itemTextAt(window.songList->current());
+    const std::string song = selectedSong(window);
     window.nowPlayingLabel->setCaption(song);
-    window.songPositionLabel->setCaption("歌曲位置：" +
-                                         runtime::toText(window.songList->caretIndex() + 1));
+    showSongPosition(window);
     window.songList->setFocus();
     showCompanionMessage(
         kivo, "亲！您正在播放的歌曲是  \r\n\r\n【" + song + "】 \r\n\r\n请慢慢欣赏哦！嘻嘻~~~~~");

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "kivo.h"
+#include "playback_control.h"
 #include "playlist_store.h"
 #include "popup_menus.h"
 #include "random_range.h"
-#include "text.h"
 
 namespace kivo {
 
@@ -39,10 +39,6 @@ PlayMode checkedMode(Kivo& kivo) {
     return PlayMode::Loop;
 }
 
-std::string selectedSong(MainWindow& window) {
-    return window.songList->itemTextAt(window.songList->current());
-}
-
 bool caretOnLastSong(MainWindow& window) {
     return window.songList->caretIndex() == window.songList->itemCount() - 1;
 }
@@ -60,8 +56,7 @@ void playNextByMode(Kivo& kivo) {
     switch (checkedMode(kivo)) {
         case PlayMode::Single:
             window.nowPlayingLabel->setCaption(selectedSong(window));
-            window.songPositionLabel->setCaption("歌曲位置：" +
-                                                 runtime::toText(list.caretIndex() + 1));
+            showSongPosition(window);
             showCompanionMessage(kivo, "亲！您正在播放的歌曲是  \r\n\r\n【" + selectedSong(window) +
                                            "】 \r\n\r\n请慢慢欣赏哦！嘻嘻~~~~~");
             break;

@@ -28,15 +28,6 @@ int intProperty(const QObject* object, const char* name) {
     return object->property(name).toInt();
 }
 
-std::string selectedSong(MainWindow& window) {
-    return window.songList->itemTextAt(window.songList->current());
-}
-
-void showSongPosition(MainWindow& window) {
-    window.songPositionLabel->setCaption("歌曲位置：" +
-                                         runtime::toText(window.songList->caretIndex() + 1));
-}
-
 void setButtonFace(MainWindow& window, std::string_view normal, std::string_view hot) {
     const QSize size = window.playButton->size();
     window.playButton->setNormalPicture(skinPicture(normal, size));
@@ -106,6 +97,15 @@ void playChosenSong(Kivo& kivo) {
 }
 
 }  // namespace
+
+std::string selectedSong(MainWindow& window) {
+    return window.songList->itemTextAt(window.songList->current());
+}
+
+void showSongPosition(MainWindow& window) {
+    window.songPositionLabel->setCaption("歌曲位置：" +
+                                         runtime::toText(window.songList->caretIndex() + 1));
+}
 
 void playRequest(Kivo& kivo, std::string_view path, int startPercent) {
     kivo.player().play(path, startPercent,

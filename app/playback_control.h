@@ -2,12 +2,18 @@
 // window shows of the song that plays.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kivo {
 
 class Kivo;
 class MainWindow;
+
+// The text of the selected song; empty when none is selected.
+std::string selectedSong(MainWindow& window);
+// "歌曲位置：" and the caret's place in the list, counted from 1.
+void showSongPosition(MainWindow& window);
 
 // Removes the player held so far and, unless `path` is empty, plays that song from
 // `startPercent` (0: the beginning), reporting its progress to the now-playing label.

@@ -20,10 +20,6 @@ constexpr std::string_view kCollectMenu = "collectMenu";
 constexpr std::string_view kFolderTitle = "请选择一个目录，以搜索MP3音乐文件";
 constexpr std::string_view kAlreadyThere = "亲，该歌曲已存在，无需再添加。";
 
-std::string selectedSong(MainWindow& window) {
-    return window.songList->itemTextAt(window.songList->current());
-}
-
 void showSongCount(MainWindow& window) {
     window.songCountLabel->setCaption("歌曲总数：" + runtime::toText(window.songList->itemCount()));
 }
@@ -173,7 +169,7 @@ void deleteSelectedSong(Kivo& kivo) {
                                    "】\r\n\r\n删除啦！好吧！你成功了！");
     list.deleteItem(list.current());
     savePlaylist(kivo);
-    window.songPositionLabel->setCaption("歌曲位置：" + runtime::toText(list.caretIndex() + 1));
+    showSongPosition(window);
     showSongCount(window);
 }
 
