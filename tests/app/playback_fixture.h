@@ -95,6 +95,18 @@ protected:
         return logs_.size();
     }
 
+    // Whether a device after the first `devicesBefore` plays a song of that sampling rate.
+    // (A player removed meanwhile may have opened a device of its own just before.)
+    bool playsAfter(size_t devicesBefore, int rate) {
+        return waitUntil([&] {
+            std::lock_guard lock(mutex_);
+            for (size_t i = devicesBefore; i < logs_.size(); ++i) {
+                if (logs_[i]->pcmBytes() != 0 && logs_[i]->format().sampleRate == rate) return true;
+            }
+            return false;
+        });
+    }
+
     // Handles the window's events until `done` holds; false after `limitMs`.
     static bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
         QElapsedTimer timer;
