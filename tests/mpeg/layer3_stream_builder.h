@@ -43,7 +43,7 @@ inline std::string table1Pair(int x, int y) {
     return s;
 }
 
-struct GranuleSpec {
+struct GranulePlan {
     int bigValues = 0;
     int globalGain = 150;
     int scalefacCompress = 0;
@@ -61,7 +61,7 @@ struct GranuleSpec {
     int part23Length = -1;  // -1: the length of mainBits
 };
 
-struct FrameSpec {
+struct FramePlan {
     int version = 1;  // 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG 2.5
     int rateIndex = 0;
     int bitrateIndex = 9;
@@ -71,7 +71,7 @@ struct FrameSpec {
     bool crc = false;
     int mainDataBegin = 0;
     int scfsi[2] = {0, 0};
-    GranuleSpec granule[2][2];  // [granule][channel]
+    GranulePlan granule[2][2];  // [granule][channel]
     int freeFormatBytes = 0;    // frame length without padding when bitrateIndex is 0
 
     bool lsf() const { return version != 1; }
@@ -94,7 +94,7 @@ struct FrameSpec {
 };
 
 // Side information of one frame as bits.
-inline std::string sideInfoBits(const FrameSpec& f) {
+inline std::string sideInfoBits(const FramePlan& f) {
     BitWriter w;
     const int nch = f.channels();
     if (f.lsf()) {
@@ -107,7 +107,7 @@ inline std::string sideInfoBits(const FrameSpec& f) {
     }
     for (int gr = 0; gr < f.granules(); ++gr) {
         for (int ch = 0; ch < nch; ++ch) {
-            const GranuleSpec& g = f.granule[gr][ch];
+            const GranulePlan& g = f.granule[gr][ch];
             const int length =
                 g.part23Length >= 0 ? g.part23Length : static_cast<int>(g.mainBits.size());
             w.put(length, 12);
@@ -137,10 +137,10 @@ inline std::string sideInfoBits(const FrameSpec& f) {
 // A stream of frames whose main data goes through the reservoir: each frame's main data starts
 // mainDataBegin bytes before the end of the main data of the frames before it. A frame that
 // points back further than the stream holds has its main data dropped (a stream cut there).
-inline std::vector<uint8_t> buildStream(const std::vector<FrameSpec>& frames) {
+inline std::vector<uint8_t> buildStream(const std::vector<FramePlan>& frames) {
     std::vector<uint8_t> mainData;  // the main-data slots of all frames, end to end
     std::vector<int> slotStart;
-    for (const FrameSpec& f : frames) {
+    for (const FramePlan& f : frames) {
         const int slot = f.frameBytes() - 4 - (f.crc ? 2 : 0) - f.sideInfoBytes();
         const int start = static_cast<int>(mainData.size());
         slotStart.push_back(start);
@@ -158,7 +158,7 @@ inline std::vector<uint8_t> buildStream(const std::vector<FrameSpec>& frames) {
     }
     std::vector<uint8_t> out;
     for (size_t n = 0; n < frames.size(); ++n) {
-        const FrameSpec& f = frames[n];
+        const FramePlan& f = frames[n];
         const std::vector<uint8_t> head = f.headerBytes();
         out.insert(out.end(), head.begin(), head.end());
         if (f.crc) out.insert(out.end(), {0x12, 0x34});
@@ -172,8 +172,8 @@ inline std::vector<uint8_t> buildStream(const std::vector<FrameSpec>& frames) {
 }
 
 // A loud long-block granule: `pairs` pairs of +-1 with table 1, alternating signs.
-inline GranuleSpec loudGranule(int pairs, int globalGain = 170) {
-    GranuleSpec g;
+inline GranulePlan loudGranule(int pairs, int globalGain = 170) {
+    GranulePlan g;
     g.bigValues = pairs;
     g.globalGain = globalGain;
     g.tableSelect[0] = g.tableSelect[1] = g.tableSelect[2] = 1;
@@ -183,7 +183,7 @@ inline GranuleSpec loudGranule(int pairs, int globalGain = 170) {
 
 // The band layout a stream of this version and rate decodes with (full frequency range).
 inline BandLayout layoutFor(int version, int rateIndex = 0) {
-    FrameSpec f;
+    FramePlan f;
     f.version = version;
     f.rateIndex = rateIndex;
     auto decoder = std::make_unique<Layer3Decoder>();

@@ -25,7 +25,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
 }
 
 TEST(Decoder, ProcessOperationsDecodeLayer3) {
-    test::FrameSpec f;
+    test::FramePlan f;
     f.mode = 0;
     for (int gr = 0; gr < 2; ++gr) {
         for (int ch = 0; ch < 2; ++ch) f.granule[gr][ch] = test::loudGranule(30);
@@ -64,7 +64,7 @@ TEST(Decoder, DispatchesByLayerCode) {
               static_cast<uint32_t>(frameLengthOf(h2) + h2.padding));
 
     // A Layer III frame handed to the Layer II stream is not decoded as Layer III.
-    test::FrameSpec f;
+    test::FramePlan f;
     f.granule[0][0] = test::loudGranule(10);
     std::vector<uint8_t> layer3 = test::buildStream({f});
     layer3.resize(layer3.size() + kFrameSpanBytes);

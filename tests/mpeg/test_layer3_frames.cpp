@@ -16,8 +16,8 @@ namespace kivo::mpeg {
 namespace {
 
 using test::buildStream;
-using test::FrameSpec;
-using test::GranuleSpec;
+using test::FramePlan;
+using test::GranulePlan;
 using test::loudGranule;
 
 struct Decoded {
@@ -44,7 +44,7 @@ Decoded decodeAll(MpegDecoder& decoder, const std::vector<uint8_t>& stream) {
     return d;
 }
 
-bool initFor(MpegDecoder& decoder, const FrameSpec& f) {
+bool initFor(MpegDecoder& decoder, const FramePlan& f) {
     return decoder.init(f.header(),
                         f.bitrateIndex == 0 ? f.freeFormatBytes : frameLengthOf(f.header()), 0, 0,
                         0, 24000) == 1;
@@ -60,15 +60,15 @@ int peak(const std::vector<int16_t>& block) {
     return m;
 }
 
-FrameSpec monoFrame(int pairs = 40) {
-    FrameSpec f;
+FramePlan monoFrame(int pairs = 40) {
+    FramePlan f;
     f.granule[0][0] = loudGranule(pairs);
     f.granule[1][0] = loudGranule(pairs);
     return f;
 }
 
 TEST(Layer3Frames, FormatAndResultOfAnMpeg1StereoFrame) {
-    FrameSpec f = monoFrame();
+    FramePlan f = monoFrame();
     f.mode = 0;
     f.granule[0][1] = loudGranule(10);
     f.granule[1][1] = loudGranule(10);
@@ -95,11 +95,11 @@ TEST(Layer3Frames, FormatAndResultOfAnMpeg1StereoFrame) {
 TEST(Layer3Frames, ReservoirUnderflowIsSilentThenDecodingResumes) {
     // The first frame points back into data that precedes the cut: it plays as silence but
     // counts as decoded, and its main data still feeds the next frame.
-    FrameSpec first = monoFrame();
+    FramePlan first = monoFrame();
     first.mainDataBegin = 300;
-    FrameSpec second = monoFrame();
+    FramePlan second = monoFrame();
     second.mainDataBegin = 100;  // starts inside the first frame's main data
-    FrameSpec third = monoFrame();
+    FramePlan third = monoFrame();
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, first));
     const Decoded d = decodeAll(*decoder, buildStream({first, second, third}));
@@ -111,7 +111,7 @@ TEST(Layer3Frames, ReservoirUnderflowIsSilentThenDecodingResumes) {
     EXPECT_GT(peak(d.pcm[2]), 100);
 
     // The same content without the cut decodes the same from the second frame on.
-    FrameSpec whole = monoFrame();
+    FramePlan whole = monoFrame();
     auto reference = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*reference, whole));
     const Decoded r = decodeAll(*reference, buildStream({whole, whole, whole}));
@@ -120,7 +120,7 @@ TEST(Layer3Frames, ReservoirUnderflowIsSilentThenDecodingResumes) {
 }
 
 TEST(Layer3Frames, MainDataFromEarlierFramesDecodesAsIfInFrame) {
-    FrameSpec a = monoFrame(), b = monoFrame(), c = monoFrame();
+    FramePlan a = monoFrame(), b = monoFrame(), c = monoFrame();
     b.mainDataBegin = 200;
     c.mainDataBegin = 511;
     auto viaReservoir = std::make_unique<MpegDecoder>();
@@ -136,9 +136,9 @@ TEST(Layer3Frames, MainDataFromEarlierFramesDecodesAsIfInFrame) {
 TEST(Layer3Frames, LongStreamsThroughTheReservoirKeepTheirData) {
     // Enough frames to fill and compact the reservoir several times, every one reaching back
     // into the frames before it.
-    std::vector<FrameSpec> viaReservoir, direct;
+    std::vector<FramePlan> viaReservoir, direct;
     for (int n = 0; n < 60; ++n) {
-        FrameSpec f = monoFrame(30 + n % 20);
+        FramePlan f = monoFrame(30 + n % 20);
         direct.push_back(f);
         f.mainDataBegin = n == 0 ? 0 : 150 + (n * 37) % 361;
         viaReservoir.push_back(f);
@@ -154,8 +154,8 @@ TEST(Layer3Frames, LongStreamsThroughTheReservoirKeepTheirData) {
 }
 
 TEST(Layer3Frames, CrcIsSkippedUnchecked) {
-    FrameSpec plain = monoFrame();
-    FrameSpec protectedFrame = plain;
+    FramePlan plain = monoFrame();
+    FramePlan protectedFrame = plain;
     protectedFrame.crc = true;  // the builder writes a CRC that does not match
     auto a = std::make_unique<MpegDecoder>();
     auto b = std::make_unique<MpegDecoder>();
@@ -169,10 +169,10 @@ TEST(Layer3Frames, CrcIsSkippedUnchecked) {
 }
 
 TEST(Layer3Frames, FreeFormatUsesTheFrameBytesGivenToInit) {
-    FrameSpec f = monoFrame();
+    FramePlan f = monoFrame();
     f.bitrateIndex = 0;
     f.freeFormatBytes = 600;
-    FrameSpec padded = f;
+    FramePlan padded = f;
     padded.padding = 1;
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, f));
@@ -191,7 +191,7 @@ TEST(Layer3Frames, FreeFormatUsesTheFrameBytesGivenToInit) {
 }
 
 TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
-    FrameSpec f;
+    FramePlan f;
     f.version = 25;
     f.rateIndex = 0;  // 11025 Hz
     f.bitrateIndex = 4;
@@ -210,14 +210,14 @@ TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
     EXPECT_GT(peak(d.pcm[1]), 100);
 
     // An MPEG-1 stream refuses the frame, and so does an MPEG-2 stream of another rate table.
-    FrameSpec mpeg1 = monoFrame();
+    FramePlan mpeg1 = monoFrame();
     auto other = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*other, mpeg1));
     std::vector<int16_t> pcm(2304);
     std::vector<uint8_t> frame(stream);
     frame.resize(stream.size() + kFrameSpanBytes);
     EXPECT_EQ(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()), 0u);
-    FrameSpec mpeg2 = f;
+    FramePlan mpeg2 = f;
     mpeg2.version = 2;
     ASSERT_TRUE(initFor(*other, mpeg2));
     EXPECT_EQ(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()), 0u);
@@ -226,12 +226,12 @@ TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
 TEST(Layer3Frames, LsfFramesAlternateTheirOverlapAcrossFrames) {
     // One loud frame then empty ones: the second frame carries the first one's overlap, the
     // third is silent.
-    FrameSpec loud;
+    FramePlan loud;
     loud.version = 2;
     loud.bitrateIndex = 8;
     loud.granule[0][0] = loudGranule(60);
-    FrameSpec quiet = loud;
-    quiet.granule[0][0] = GranuleSpec{};
+    FramePlan quiet = loud;
+    quiet.granule[0][0] = GranulePlan{};
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, loud));
     const Decoded d = decodeAll(*decoder, buildStream({loud, quiet, quiet, quiet}));
@@ -242,7 +242,7 @@ TEST(Layer3Frames, LsfFramesAlternateTheirOverlapAcrossFrames) {
 }
 
 TEST(Layer3Frames, RefusedFramesAndStreams) {
-    FrameSpec f = monoFrame();
+    FramePlan f = monoFrame();
     const std::vector<uint8_t> good = buildStream({f});
     auto decoder = std::make_unique<MpegDecoder>();
     std::vector<int16_t> pcm(2304);
@@ -288,7 +288,7 @@ TEST(Layer3Frames, RefusedFramesAndStreams) {
     EXPECT_TRUE(refused(good, 416));
     // A frame too short for its own side information (8 kbit/s MPEG-1 does not exist, so use
     // free format with a tiny length).
-    FrameSpec tiny = f;
+    FramePlan tiny = f;
     tiny.bitrateIndex = 0;
     tiny.freeFormatBytes = 20;
     ASSERT_TRUE(initFor(*decoder, tiny));
@@ -300,17 +300,17 @@ TEST(Layer3Frames, RefusedFramesAndStreams) {
 TEST(Layer3Frames, ScfsiReusesGranuleZeroScaleFactors) {
     // Granule 0 codes scale factors (slen 2 and 1 with scalefac_compress 8: bands 0..10 two
     // bits, 11..20 one bit); granule 1 copies all four groups.
-    FrameSpec explicitBoth;
+    FramePlan explicitBoth;
     std::string sf;
     for (int band = 0; band < 11; ++band) sf += band % 3 == 0 ? "10" : "01";
     for (int band = 11; band < 21; ++band) sf += band % 2 ? "1" : "0";
-    GranuleSpec g = loudGranule(60);
+    GranulePlan g = loudGranule(60);
     g.scalefacCompress = 8;
     const std::string data = g.mainBits;
     g.mainBits = sf + data;
     explicitBoth.granule[0][0] = g;
     explicitBoth.granule[1][0] = g;
-    FrameSpec reused = explicitBoth;
+    FramePlan reused = explicitBoth;
     reused.scfsi[0] = 15;
     reused.granule[1][0].mainBits = data;
 
@@ -323,7 +323,7 @@ TEST(Layer3Frames, ScfsiReusesGranuleZeroScaleFactors) {
     EXPECT_EQ(da.pcm, db.pcm);
 
     // Without the reuse the granule reads the data bits as scale factors: a different result.
-    FrameSpec notReused = reused;
+    FramePlan notReused = reused;
     notReused.scfsi[0] = 0;
     auto c = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*c, notReused));
@@ -331,11 +331,11 @@ TEST(Layer3Frames, ScfsiReusesGranuleZeroScaleFactors) {
 }
 
 TEST(Layer3Frames, SingleChannelFrameInAStereoStreamPlaysOnBothSides) {
-    FrameSpec stereo = monoFrame();
+    FramePlan stereo = monoFrame();
     stereo.mode = 0;
     stereo.granule[0][1] = loudGranule(40);
     stereo.granule[1][1] = loudGranule(40);
-    FrameSpec mono = monoFrame();
+    FramePlan mono = monoFrame();
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, stereo));
     const Decoded d = decodeAll(*decoder, buildStream({stereo, mono, mono}));
@@ -347,8 +347,8 @@ TEST(Layer3Frames, SingleChannelFrameInAStereoStreamPlaysOnBothSides) {
 }
 
 TEST(Layer3Frames, TwoInstancesDecodeIndependently) {
-    FrameSpec f1 = monoFrame(50);
-    FrameSpec f2 = monoFrame(20);
+    FramePlan f1 = monoFrame(50);
+    FramePlan f2 = monoFrame(20);
     f2.mode = 1;
     f2.modeExtension = 2;
     f2.granule[0][1] = loudGranule(30);
@@ -378,7 +378,7 @@ TEST(Layer3Frames, TwoInstancesDecodeIndependently) {
 
 TEST(Layer3Frames, InstancesOnTwoThreadsShareOnlyTheTables) {
     // The first decodes of the process build the shared tables from both threads at once.
-    FrameSpec f = monoFrame(70);
+    FramePlan f = monoFrame(70);
     f.mode = 1;
     f.modeExtension = 3;
     f.granule[0][1] = loudGranule(20);
@@ -403,7 +403,7 @@ TEST(Layer3Frames, HostileBytesNeverCrashAndGiveWholeBlocksOrRefusals) {
     const int versions[3] = {1, 2, 25};
     for (int v : versions) {
         for (int mode = 0; mode < 4; ++mode) {
-            FrameSpec f;
+            FramePlan f;
             f.version = v;
             f.mode = mode;
             f.modeExtension = 3;

@@ -194,7 +194,7 @@ TEST(Layer3Huffman, FrequencyLimitSetsTheDecodedLines) {
         {25, 2, 24000, 558, 31},                              // MPEG 2.5 at 8 kHz
     };
     for (const Case& c : cases) {
-        test::FrameSpec f;
+        test::FramePlan f;
         f.version = c.version;
         f.rateIndex = c.rateIndex;
         auto decoder = std::make_unique<Layer3Decoder>();
