@@ -45,7 +45,7 @@ FolderEntries readFolder(const std::string& folder) {
         if (::stat((folder + name).c_str(), &info) != 0) continue;
         if (S_ISDIR(info.st_mode)) {
             if (name.front() != '.') entries.folders.push_back(name);
-        } else if (hasMp3Extension(name)) {
+        } else if (hasMp3Extension(name) && fitsOnePlaylistLine(folder + name)) {
             entries.files.push_back(name);
         }
     }
@@ -79,6 +79,10 @@ bool hasMp3Extension(const std::string& name) {
     return std::equal(kExtension.begin(), kExtension.end(), name.end() - 4, [](char e, char c) {
         return e == std::tolower(static_cast<unsigned char>(c));
     });
+}
+
+bool fitsOnePlaylistLine(const std::string& path) {
+    return path.find("\r\n") == std::string::npos;
 }
 
 void scanFolder(const std::string& folder, const std::function<void(const std::string&)>& found) {

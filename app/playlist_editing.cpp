@@ -104,7 +104,8 @@ void addSongFile(Kivo& kivo) {
     MainWindow& window = kivo.mainWindow();
     window.openFileDialog->open();
     const std::string path = window.openFileDialog->fileName();
-    if (path.empty()) {
+    // A path with a line break in it would come back from the file as two broken songs.
+    if (path.empty() || !fitsOnePlaylistLine(path)) {
         showCompanionMessage(
             kivo, "亲~~您没有添加歌曲到【" + currentPlaylistName(kivo) + "】播放列表中！");
         return;

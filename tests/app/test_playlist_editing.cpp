@@ -43,13 +43,20 @@ TEST_F(PlaylistEditingTest, AddingASongTwiceKeepsOneCopy) {
     EXPECT_EQ(items(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
     EXPECT_EQ(localFile(), "/music/a.mp3\r\n/music/b.mp3\r\n");
     EXPECT_EQ(w.songCountLabel->caption(), "歌曲总数：2");
+
+    // A line break in the name would split the song in two in the file: not added.
+    dialogs_.answerFile("/music/two\r\nlines.mp3");
+    addSongFile(*kivo_);
+    EXPECT_EQ(balloonText(), "亲~~您没有添加歌曲到【本地列表】播放列表中！");
+    EXPECT_EQ(localFile(), "/music/a.mp3\r\n/music/b.mp3\r\n");
     EXPECT_EQ(dialogs_.unexpectedCalls(), 0);
 }
 
 TEST_F(PlaylistEditingTest, FolderScanFindsMp3FilesInAnyCaseAndSkipsDotFolders) {
     const std::string root = folder_.path() + "/tree";
-    for (const char* name : {"b.mp3", "A.MP3", "notes.txt", "c.mp3.txt", "sub/d.Mp3",
-                             "sub/deeper/e.mp3", ".hidden/x.mp3", "sub/.git/y.mp3", ".f.mp3"}) {
+    for (const char* name :
+         {"b.mp3", "A.MP3", "notes.txt", "c.mp3.txt", "sub/d.Mp3", "sub/deeper/e.mp3",
+          ".hidden/x.mp3", "sub/.git/y.mp3", ".f.mp3", "two\r\nlines.mp3"}) {
         const std::string path = root + "/" + name;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         writeFile(path, "");
