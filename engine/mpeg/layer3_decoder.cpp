@@ -46,7 +46,6 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     bands_.shortEnd = std::min(shortEnd, bands_.lineLimit);
     bands_.outputSubbands = (bands_.lineLimit + 17) / 18;
     bands_.mixedLongBands = stream_.lsf ? 6 : 8;
-    bands_.lsf = stream_.lsf;
 
     outputChannels_ = header.mode == 3 ? 1 : 2;
     const int values = (stream_.lsf ? 576 : 1152) * outputChannels_;

@@ -72,7 +72,6 @@ struct BandLayout {
     int shortEnd;             // end of decoded short bands (x3)
     int outputSubbands;       // (lineLimit + 17) / 18
     int mixedLongBands;       // 8 or 6
-    bool lsf;
 };
 
 }  // namespace kivo::mpeg
