@@ -15,7 +15,6 @@ namespace {
 
 constexpr int kStatusFrames = 6;
 constexpr int kStatusFrameMs = 100;
-constexpr int kQuickPlayStep = 10;
 
 // The status animation keeps its bookkeeping on the picture it animates: whether a run is
 // going on, how many progress events still owe a run, and a count that every end of a song
@@ -51,8 +50,8 @@ void setPlayingDisc(MainWindow& window) {
 
 // Frames 0 to 5, each followed by a 100 ms wait that keeps the windows alive. Progress events
 // that arrive during a run do not start runs of their own inside it (a short song sends them
-// faster than a run lasts, and the nested waits would pile up without end); each asks for one
-// more full run after the current one instead.
+// faster than a run lasts, and the nested waits would pile up without end); together they ask
+// for one more full run after the current one instead.
 void runStatusAnimation(MainWindow& window) {
     QObject* picture = window.statusPicture;
     picture->setProperty(kAnimationOwed, intProperty(picture, kAnimationOwed) + 1);

@@ -37,7 +37,8 @@ void songDoubleClicked(Kivo& kivo);
 void songKeyPressed(Kivo& kivo, int keyCode);
 // "播放" in the song menu, which has already made the selected song the current one.
 void playMenuItem(Kivo& kivo);
-// The progress bar's events: a restart `offset` percent away from the position it shows.
+// The progress bar's events, while a song plays: a restart `offset` percent away from the
+// position the bar shows (-10 for a step backward, 10 for a step forward or a release).
 void quickPlay(Kivo& kivo, int offset);
 // Selects the song that plays.
 void locateCurrentSong(Kivo& kivo);
