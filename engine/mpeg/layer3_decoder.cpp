@@ -52,6 +52,12 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     outputBytes_ = 2 * values;
     *format = {outputChannels_, values, rate, 16, frameBytes, 0};
 
+    // The shared tables are built by the first init of the process.
+    prepareHuffmanTables();
+    prepareGainTables();
+    prepareStereoTables();
+    prepareHybridTables();
+
     std::memset(scaleFactors_, 0, sizeof(scaleFactors_));
     std::memset(&intensity_, 0, sizeof(intensity_));
     std::memset(extent_, 0, sizeof(extent_));

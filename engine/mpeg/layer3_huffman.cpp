@@ -213,4 +213,9 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
     return nonZero;
 }
 
+void prepareHuffmanTables() {
+    powerTable();
+    quadrupleTable();
+}
+
 }  // namespace kivo::mpeg

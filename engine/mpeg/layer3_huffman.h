@@ -30,6 +30,9 @@ class BitReader;
 int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
                    int64_t endBit, int staleLines, float* xr, const float* factors = nullptr);
 
+// Builds the shared tables now rather than at the first frame (thread-safe, once).
+void prepareHuffmanTables();
+
 // The largest value the spectrum can code: 15 plus 13 linbits.
 inline constexpr int kMaxHuffmanValue = 15 + 8191;
 

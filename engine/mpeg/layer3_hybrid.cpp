@@ -296,4 +296,8 @@ void inverseMdctShort(const float x[18], float z[36]) {
     imdctShort(tables().scalar, x, z);
 }
 
+void prepareHybridTables() {
+    tables();
+}
+
 }  // namespace kivo::mpeg

@@ -35,4 +35,7 @@ int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands
 void inverseMdct36(const float x[18], int blockType, float z[36]);
 void inverseMdctShort(const float x[18], float z[36]);
 
+// Builds the shared transform tables now rather than at the first frame.
+void prepareHybridTables();
+
 }  // namespace kivo::mpeg

@@ -153,4 +153,8 @@ void describeLongBlock(const float* xr, int nonZeroExtent, const BandLayout& ban
     }
 }
 
+void prepareGainTables() {
+    gains();
+}
+
 }  // namespace kivo::mpeg

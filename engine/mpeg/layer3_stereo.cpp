@@ -142,4 +142,8 @@ void processJointStereo(const FrameSideInfo& frame, StereoChannel left, StereoCh
     }
 }
 
+void prepareStereoTables() {
+    intensityTables();
+}
+
 }  // namespace kivo::mpeg

@@ -16,4 +16,7 @@ void processJointStereo(const FrameSideInfo& frame, StereoChannel left, StereoCh
                         const ScaleFactors& rightScaleFactors, const IntensityLimits* lsfLimits,
                         const BandLayout& bands);
 
+// Builds the shared intensity tables now rather than at the first frame.
+void prepareStereoTables();
+
 }  // namespace kivo::mpeg
