@@ -35,7 +35,14 @@ void LayeredWindow::makeLayered() {
 QRegion LayeredWindow::contentShape() {
     QImage image(size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    // Control by control: rendering the window itself is clipped by its current shape, and a
+    // shape taken while little showed (a picture not yet there) could never grow again.
+    QPainter painter(&image);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || !child->isVisibleTo(this)) continue;
+        child->render(&painter, child->pos(), QRegion(), QWidget::DrawChildren);
+    }
+    painter.end();
     return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
 }
 
