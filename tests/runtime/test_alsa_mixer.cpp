@@ -114,7 +114,8 @@ TEST(AlsaMixerWithoutCard, EverythingFailsWithBoundsZero) {
 TEST(AlsaMixerScale, BothEndsAreReachedAndNothingOverflows) {
     EXPECT_EQ(scaleToElement(0, 0, 65536), 0);
     EXPECT_EQ(scaleToElement(65535, 0, 65536), 65536);
-    EXPECT_EQ(scaleToElement(32767, 0, 65536), 32768);
+    EXPECT_EQ(scaleToElement(32767, 0, 65536), 32767);  // 32767.4999...
+    EXPECT_EQ(scaleToElement(32768, 0, 65536), 32769);
     EXPECT_EQ(scaleToElement(65535, 0, 31), 31);
     EXPECT_EQ(scaleToElement(32767, 0, 31), 15);
     EXPECT_EQ(scaleToElement(32768, 0, 31), 16);
