@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "animation_show.h"
+#include "colour_settings.h"
+#include "companion_switches.h"
+#include "help_window.h"
 #include "kivo.h"
 #include "other_windows.h"
 #include "play_modes.h"
@@ -11,6 +15,8 @@
 #include "playlist_store.h"
 #include "popup_menus.h"
 #include "start_up.h"
+#include "volume_panel.h"
+#include "web_player.h"
 #include "window_behaviours.h"
 
 namespace kivo {
@@ -93,21 +99,39 @@ void bindMainWindow(Kivo& kivo) {
     on(w.modeButton, &SuperBtn::clicked, kivo, showModeMenu);
     QObject::connect(&w.menus(), &runtime::PopupMenus::itemClicked, &w,
                      [&kivo](const QString& item) { onMenuItem(kivo, item.toStdString()); });
+
+    on(w.volumeButton, &SuperBtn::clicked, kivo, toggleVolumeSetting);
+    on(w.volumeSlider, &SuperBar::positionChanged, kivo, volumePositionChanged);
+    on(w.muteButton, &SuperBtn::clicked, kivo, toggleMute);
+    on(w.tipsButton, &SuperBtn::clicked, kivo, toggleMessages);
+    on(w.animationButton, &SuperBtn::clicked, kivo, toggleAnimation);
+    on(w.helpButton, &SuperBtn::clicked, kivo, openHelpWindow);
+    on(w.kugouButton, &SuperBtn::clicked, kivo, openWebPlayer);
+    on(w.colorItemCombo, &ComboBox::selectionChanged, kivo, colourItemChosen);
+    on(w.colorPicker, &runtime::ColorPicker::colourChosen, kivo, colourChosen);
 }
 
-void bindAnimationWindow(Kivo&, AnimationWindow& window) {
+void bindAnimationWindow(Kivo& kivo, AnimationWindow& window) {
     QObject::connect(&window, &runtime::LayeredWindow::created, &window,
-                     [&window] { window.makeLayered(); });
+                     [&kivo, &window] { animationWindowCreated(kivo, window); });
+    QObject::connect(window.jokeTimer, &runtime::Timer::tick, &window,
+                     [&kivo, &window] { playJokeSequence(kivo, window); });
 }
 
-void bindFeedbackWindow(Kivo&, FeedbackWindow& window) {
+void bindFeedbackWindow(Kivo& kivo, FeedbackWindow& window) {
     QObject::connect(&window, &runtime::LayeredWindow::created, &window,
                      [&window] { window.makeLayered(); });
+    on(window.aboutButton, &runtime::SuperBtn::clicked, kivo, showAbout);
+    on(window.moreButton, &runtime::SuperBtn::clicked, kivo, showMore);
+    on(window.spaceButton, &runtime::SuperBtn::clicked, kivo, openSpacePage);
+    on(window.sinaWeiboButton, &runtime::SuperBtn::clicked, kivo, openSinaWeiboPage);
+    on(window.tencentWeiboButton, &runtime::SuperBtn::clicked, kivo, openTencentWeiboPage);
+    on(window.feedbackCancelButton, &runtime::SuperBtn::clicked, kivo, cancelHelp);
 }
 
 void bindWebPlayerWindow(Kivo& kivo, WebPlayerWindow& window) {
     QObject::connect(&window, &runtime::LayeredWindow::created, &window,
-                     [&window] { window.makeLayered(); });
+                     [&kivo, &window] { webPlayerCreated(kivo, window); });
     on(window.webMinimizeButton, &runtime::SuperBtn::clicked, kivo, minimiseWebPlayer);
     on(window.webCloseButton, &runtime::SuperBtn::clicked, kivo, closeWebPlayer);
 }
