@@ -83,8 +83,9 @@ void QTip::place() {
     QScreen* screen = QGuiApplication::screenAt(point_);
     if (!screen) screen = QGuiApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
-    below_ =
-        point_.y() + total.height() <= area.bottom() || point_.y() - total.height() < area.top();
+    const bool roomBelow = point_.y() + total.height() <= area.bottom();
+    const bool roomAbove = point_.y() - total.height() >= area.top();
+    below_ = prefersAbove_ ? !roomAbove : roomBelow || !roomAbove;
     int left = std::clamp(point_.x() - kStemOffset, area.left(),
                           std::max(area.left(), area.right() - total.width()));
     int top = below_ ? point_.y() : point_.y() - total.height();

@@ -24,6 +24,11 @@ public:
     void setTransparency(int percent);
     int transparency() const { return transparency_; }
     void setDisplayTimeMs(int ms) { displayMs_ = ms; }
+    // Whether the body goes above the point while the screen leaves room there (below is the
+    // default), so a balloon can speak for a figure without covering it.
+    void setPrefersAbove(bool above) { prefersAbove_ = above; }
+    // Whether the body of the balloon that shows is below its point.
+    bool isBelowPoint() const { return below_; }
 
     const std::string& text() const { return text_; }
     QPoint point() const { return point_; }
@@ -51,6 +56,7 @@ private:
     std::string text_;
     QPoint point_;
     bool below_ = true;  // body below the point (the stem points up)
+    bool prefersAbove_ = false;
 };
 
 }  // namespace kivo::runtime
