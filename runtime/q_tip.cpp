@@ -65,7 +65,9 @@ void QTip::popUp(int x, int y, std::string_view text, int) {
     setWindowOpacity(opacity_);
     show();
     raise();
-    update();
+    // Painted at once: on X11 a balloon that shrank for a shorter text kept showing the old
+    // text, clipped, when its paint was only scheduled.
+    repaint();
     fade_.start();
 }
 
