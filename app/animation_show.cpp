@@ -57,6 +57,8 @@ QByteArray dancePicture(int number, QSize size) {
 
 void animationWindowCreated(Kivo&, AnimationWindow& window) {
     window.makeLayered();
+    // Kivo speaks from above its head, so the balloon never hides the dance.
+    window.animationBalloon->setPrefersAbove(true);
     window.jokeTimer->setIntervalMs(kFirstTickMs);
     sayLine(window, kJokeSteps[14].line);
 }

@@ -14,9 +14,15 @@ namespace {
 constexpr int kBalloonDx = 47;
 constexpr int kBalloonDy = 10;
 
+// The help window first shows beside the main window, clear of the companion's balloon.
+constexpr int kBesideMainDx = 8;
+constexpr int kBesideMainDy = 260;
+
 void popUpFeedback(Kivo& kivo, std::string_view text) {
     auto* window = qobject_cast<FeedbackWindow*>(kivo.feedbackWindow().window());
     if (window == nullptr) return;
+    // Above the window where there is room, so the box does not hide the buttons.
+    window->feedbackBalloon->setPrefersAbove(true);
     window->feedbackBalloon->popUp(window->left() + kBalloonDx, window->top() + kBalloonDy, text,
                                    -1);
 }
@@ -24,17 +30,20 @@ void popUpFeedback(Kivo& kivo, std::string_view text) {
 }  // namespace
 
 std::string_view aboutText() {
-    return "<table cellspacing='2'>"
-           "<tr><td><b><font color='#7B5CFF'>关于【Kivo-mp3播放器】</font></b></td></tr>"
-           "<tr><td>Kivo 是一个会说话的小播放器：MP3 由它自己解码，九个列表随手切换。</td></tr>"
-           "<tr><td>它陪你听歌、替你调音量，还会跳舞讲笑话，吵了就点“关闭提示”。</td></tr>"
-           "<tr><td><font color='#2B2150'>版本 1.0 · 用心做给每一个爱听歌的你 嘻嘻~~~</font>"
-           "</td></tr></table>";
+    return "<b><font color='#7B5CFF'>关于【Kivo-mp3播放器】</font></b><br><br>"
+           "Kivo 会说话，MP3 都由它自己解码；<br>"
+           "九个列表随手切换，音量静音一点就好；<br>"
+           "爱跳舞爱讲笑话，嫌吵就点“关闭提示”。";
 }
 
 void openHelpWindow(Kivo& kivo) {
     showCompanionMessage(kivo, "亲~~~希望我能帮到你！呵呵...\r\n\r\n有啥建议或问题可以向我反馈哦");
-    kivo.feedbackWindow().load();
+    const bool opening = !kivo.feedbackWindow().isLoaded();
+    runtime::LayeredWindow* window = kivo.feedbackWindow().load();
+    if (opening && window != nullptr) {
+        const MainWindow& main = kivo.mainWindow();
+        window->move(main.left() + main.width() + kBesideMainDx, main.top() + kBesideMainDy);
+    }
 }
 
 void showAbout(Kivo& kivo) {

@@ -180,7 +180,9 @@ TEST_F(CompanionTest, JokeSequenceDancesAroundAndOffAndOnAgainWithinADelayKeepsI
 TEST(JokeSteps, KeptPicturesAndTheLongDelays) {
     int pictures = 0, total = 0;
     for (const JokeStep& step : kJokeSteps) {
-        if (step.picture != 0) EXPECT_EQ(step.picture, ++pictures);
+        if (step.picture != 0) {
+            EXPECT_EQ(step.picture, ++pictures);
+        }
         total += step.delayMs;
     }
     EXPECT_EQ(pictures, 13);

@@ -61,20 +61,22 @@ TEST_F(CompanionScreensChild, Shoot) {
     QTimer::singleShot(300, [&] {
         w.helpButton->click();
         auto* help = qobject_cast<FeedbackWindow*>(kivo_->feedbackWindow().window());
-        help->move(600, 60);
         help->aboutButton->click();
     });
     QTimer::singleShot(600, [&] {
         w.kugouButton->click();
-        kivo_->webPlayerWindow().window()->move(690, 330);
+        kivo_->webPlayerWindow().window()->move(900, 400);
     });
-    QTimer::singleShot(900, [&] { w.animationButton->click(); });
-    QTimer::singleShot(1000, [&] {
+    // The volume setting stays open for five seconds; the dance runs inside its wait.
+    QTimer::singleShot(900, [&] { w.volumeButton->click(); });
+    QTimer::singleShot(1000, [&] { w.animationButton->click(); });
+    QTimer::singleShot(1100, [&] {
         auto* dance = qobject_cast<AnimationWindow*>(kivo_->animationWindow().window());
         emit dance->jokeTimer->tick();  // dances until switched off below
     });
-    QTimer::singleShot(1300, [&] { w.volumeButton->click(); });
-    QTimer::singleShot(3200, [&] {
+    QTimer::singleShot(4200, [&] { w.volumeSlider->setPosition(45000); });
+    // The second line of the dance, away from the other windows.
+    QTimer::singleShot(4600, [&] {
         const QString file = artefact("companion-scene.png");
         ASSERT_EQ(QProcess::execute(import, {"-window", "root", file}), 0);
         scene = QImage(file);
@@ -102,7 +104,7 @@ TEST_F(CompanionScreensChild, Shoot) {
         EXPECT_GT(figure, 100) << "the dancing figure must show";
         w.animationButton->click();
     });
-    runtime::pumpingWait(7000);
+    runtime::pumpingWait(8000);
     ASSERT_FALSE(scene.isNull());
     scene.copy(mainArea).save(artefact("main-window.png"));
     scene.copy(helpArea).save(artefact("help-window.png"));
@@ -124,7 +126,7 @@ TEST(CompanionScreens, FourWindowsOnAVirtualDisplay) {
 
     QProcess server;
     server.start(
-        xvfb, {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-noreset", "-nolisten", "tcp"});
+        xvfb, {"-displayfd", "1", "-screen", "0", "1800x1000x24", "-noreset", "-nolisten", "tcp"});
     ASSERT_TRUE(server.waitForStarted(5000));
     QElapsedTimer clock;
     clock.start();
