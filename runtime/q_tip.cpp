@@ -15,6 +15,7 @@ namespace {
 constexpr int kStem = 12;        // height of the stem that points at the point
 constexpr int kStemOffset = 24;  // from the body's left edge to the stem's tip
 constexpr int kMargin = 8;
+constexpr int kMaxBodyWidth = 320;
 constexpr int kFadeTickMs = 25;
 constexpr double kFadeInStep = 0.12;   // per tick: about 200 ms to full
 constexpr double kFadeOutStep = 0.06;  // about 400 ms to nothing
@@ -56,8 +57,11 @@ void QTip::popUp(int x, int y, std::string_view text, int) {
     text_ = text;
     point_ = QPoint(x, y);
     setBalloonText(*body_, text);
-    body_->setMaximumWidth(320);
-    body_->adjustSize();
+    // As wide as the longest line wants, up to the widest body; only longer lines wrap.
+    body_->setWordWrap(false);
+    const int width = std::min(body_->sizeHint().width(), kMaxBodyWidth);
+    body_->setWordWrap(true);
+    body_->resize(width, body_->heightForWidth(width));
     place();
     stay_.stop();
     if (phase_ == Phase::Hidden) opacity_ = 0;

@@ -39,3 +39,25 @@ TEST(BalloonPlacement, BelowByDefaultAboveWhenAskedAndThereIsRoom) {
 
 }  // namespace
 }  // namespace kivo::runtime
+
+namespace kivo::runtime {
+namespace {
+
+TEST(BalloonPlacement, ShortLinesStayWholeLongOnesWrapAtTheWidestBody) {
+    test::qtApp();
+    QTip tip;
+    tip.popUp(100, 100, "摇啊摇，摇到奈何桥");
+    const int oneLine = tip.height();
+    const int shortWidth = tip.width();
+    tip.popUp(100, 100, "摇啊摇，\r\n摇到奈何桥");
+    EXPECT_GT(tip.height(), oneLine) << "the short line must not have wrapped";
+    EXPECT_LT(tip.width(), shortWidth);
+    std::string longLine;
+    for (int i = 0; i < 8; ++i) longLine += "如果这都不算爱，那我宁愿卖白菜。";
+    tip.popUp(100, 100, longLine);
+    EXPECT_EQ(tip.width(), 320 + 2 * 8);
+    EXPECT_GT(tip.height(), 2 * oneLine);
+}
+
+}  // namespace
+}  // namespace kivo::runtime
