@@ -120,13 +120,34 @@ TEST_F(CompanionTest, SwitchedOffBeforeTheFirstTickTheWindowClosesWithoutAJoke) 
               "有带这样伤我心的吗？我容易吗？不理你了！哼~~~~呜呜~~~");
     EXPECT_TRUE(kivo_->animationWindow().isLoaded()) << "only the sequence closes the window";
     const QPoint before = a->pos();
+    // What the figure says and where it stands right after the tick's handler.
+    std::string said;
+    QPoint at;
+    QObject::connect(a->jokeTimer, &runtime::Timer::tick, a, [&] {
+        said = a->animationBalloon->text();
+        at = a->pos();
+    });
     QElapsedTimer clock;
     clock.start();
     while (kivo_->animationWindow().isLoaded() && clock.elapsed() < 8000) runtime::pumpingWait(50);
     EXPECT_FALSE(kivo_->animationWindow().isLoaded()) << "the first tick closes it";
     EXPECT_GE(clock.elapsed(), 4000) << "at the first tick, not before";
     EXPECT_LT(clock.elapsed(), 6500);
-    (void)before;
+    EXPECT_EQ(said, kJokeSteps[14].line) << "no joke line after the greeting";
+    EXPECT_EQ(at, before) << "no dance step";
+}
+
+TEST_F(CompanionTest, SequenceLeavesAWindowThatWentMeanwhileAlone) {
+    MainWindow& w = window();
+    w.animationButton->click();
+    AnimationWindow* a = animation();
+    ASSERT_NE(a, nullptr);
+    // The window goes while the first line shows (as when the program ends).
+    QTimer::singleShot(300, [&] { kivo_->animationWindow().unload(); });
+    emit a->jokeTimer->tick();
+    settle();
+    EXPECT_FALSE(kivo_->animationWindow().isLoaded());
+    EXPECT_EQ(w.animationButton->caption(), "关闭动画 ╳");
 }
 
 TEST_F(CompanionTest, JokeSequenceDancesAroundAndOffAndOnAgainWithinADelayKeepsIt) {
