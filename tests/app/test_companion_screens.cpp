@@ -106,10 +106,10 @@ TEST_F(CompanionScreensChild, Shoot) {
     });
     runtime::pumpingWait(8000);
     ASSERT_FALSE(scene.isNull());
-    scene.copy(mainArea).save(artefact("main-window.png"));
-    scene.copy(helpArea).save(artefact("help-window.png"));
-    scene.copy(webArea).save(artefact("web-player-window.png"));
-    scene.copy(animationArea).save(artefact("animation-window.png"));
+    scene.copy(mainArea).save(artefact("companion-main-window.png"));
+    scene.copy(helpArea).save(artefact("companion-help-window.png"));
+    scene.copy(webArea).save(artefact("companion-web-player-window.png"));
+    scene.copy(animationArea).save(artefact("companion-animation-window.png"));
     runtime::stopSound();
     device::setDeviceFactory(nullptr);
 }
@@ -145,8 +145,9 @@ TEST(CompanionScreens, FourWindowsOnAVirtualDisplay) {
     compositor.waitForStarted(5000);
 
     QDir().mkpath(KIVO_ARTIFACTS);
-    for (const char* name : {"companion-scene.png", "main-window.png", "help-window.png",
-                             "web-player-window.png", "animation-window.png"}) {
+    for (const char* name :
+         {"companion-scene.png", "companion-main-window.png", "companion-help-window.png",
+          "companion-web-player-window.png", "companion-animation-window.png"}) {
         QFile::remove(artefact(name));
     }
     QProcess child;
@@ -164,8 +165,8 @@ TEST(CompanionScreens, FourWindowsOnAVirtualDisplay) {
 
     ASSERT_TRUE(finished) << output.toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    for (const char* name :
-         {"main-window.png", "help-window.png", "web-player-window.png", "animation-window.png"}) {
+    for (const char* name : {"companion-main-window.png", "companion-help-window.png",
+                             "companion-web-player-window.png", "companion-animation-window.png"}) {
         const QImage image(artefact(name));
         ASSERT_FALSE(image.isNull()) << name;
         EXPECT_GT(countColours(image), 30u) << name << " looks blank";
