@@ -16,7 +16,7 @@ tools/build.sh build-asan -DKIVO_ASAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
 
 tools/build.sh build-tsan -DKIVO_TSAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF

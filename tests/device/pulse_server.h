@@ -58,12 +58,13 @@ public:
         ::setenv("PULSE_CLIENTCONFIG", (dir_ / "client.conf").c_str(), 1);
 
         // As root the daemon warns that it is meant for a user session, and runs all the same.
+        // It ends by itself once idle, so a test program that dies leaves no server behind.
         const std::string command = "HOME='" + dir_.string() + "' '" + pulseaudio + "' -n -F '" +
                                     (dir_ / "default.pa").string() +
-                                    "' --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes"
+                                    "' --daemonize=yes --exit-idle-time=20 --use-pid-file=yes"
                                     " --log-target=file:" +
-                                    (dir_ / "log").string() + " 2>>'" + (dir_ / "log").string() +
-                                    "'";
+                                    (dir_ / "log").string() + " </dev/null >/dev/null 2>>'" +
+                                    (dir_ / "log").string() + "'";
         if (std::system(command.c_str()) != 0) {
             why_ = "pulseaudio did not start: " + lastLogLine();
             return false;
@@ -121,8 +122,12 @@ public:
         file_ = file;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        // Only the recording goes to a file; the recorder never holds the test's own output
+        // open, so a test that dies cannot leave its runner waiting on a stray recorder.
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         const std::string device = std::string("--device=") + PulseServer::kSink + ".monitor";
         std::vector<std::string> args = {parec,
                                          device,
