@@ -19,6 +19,7 @@
 #include "other_windows.h"
 #include "play_sound.h"
 #include "pumping_wait.h"
+#include "virtual_display.h"
 
 namespace kivo {
 namespace {
@@ -116,33 +117,15 @@ TEST_F(CompanionScreensChild, Shoot) {
 
 TEST(CompanionScreens, FourWindowsOnAVirtualDisplay) {
     if (std::getenv(kChildVariable) != nullptr) GTEST_SKIP() << "the child only shoots";
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    if (xvfb.isEmpty()) GTEST_SKIP() << "Xvfb is not installed (tools/setup.sh installs it)";
-    const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
-    if (xcompmgr.isEmpty())
+    VirtualDisplay display("1800x1000x24");
+    if (!display.why().isEmpty()) GTEST_SKIP() << display.why().toStdString();
+    if (!display.composited()) {
         GTEST_SKIP() << "xcompmgr is not installed (tools/setup.sh installs it)";
+    }
     ASSERT_FALSE(QStandardPaths::findExecutable("import").isEmpty())
         << "imagemagick's import is needed for the screenshot";
-
-    QProcess server;
-    server.start(
-        xvfb, {"-displayfd", "1", "-screen", "0", "1800x1000x24", "-noreset", "-nolisten", "tcp"});
-    ASSERT_TRUE(server.waitForStarted(5000));
-    QElapsedTimer clock;
-    clock.start();
-    while (!server.canReadLine() && clock.elapsed() < 15000) server.waitForReadyRead(200);
-    const QString number = QString::fromLatin1(server.readLine()).trimmed();
-    ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", ":" + number);
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    environment.remove("WAYLAND_DISPLAY");
+    QProcessEnvironment environment = display.environment();
     environment.insert(kChildVariable, "1");
-
-    QProcess compositor;
-    compositor.setProcessEnvironment(environment);
-    compositor.start(xcompmgr, {});
-    compositor.waitForStarted(5000);
 
     QDir().mkpath(KIVO_ARTIFACTS);
     for (const char* name :
@@ -158,10 +141,6 @@ TEST(CompanionScreens, FourWindowsOnAVirtualDisplay) {
     const bool finished = child.waitForFinished(60000);
     const QByteArray output = child.readAll();
     if (!finished) child.kill();
-    compositor.kill();
-    compositor.waitForFinished(3000);
-    server.terminate();
-    server.waitForFinished(3000);
 
     ASSERT_TRUE(finished) << output.toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "temp_folder.h"
+#include "virtual_display.h"
 
 namespace kivo {
 namespace {
@@ -115,38 +116,17 @@ std::size_t countColours(const QImage& image, const QRect& area) {
 }
 
 TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    if (xvfb.isEmpty()) GTEST_SKIP() << "Xvfb is not installed (tools/setup.sh installs it)";
-    const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
     const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
     const QString import = QStandardPaths::findExecutable("import");
+    VirtualDisplay display("1024x768x24");
+    if (!display.why().isEmpty()) GTEST_SKIP() << display.why().toStdString();
     ASSERT_FALSE(import.isEmpty()) << "imagemagick's import is needed for the screenshot";
     ASSERT_FALSE(xwininfo.isEmpty()) << "x11-utils' xwininfo is needed to find the window";
-
-    // The server picks a free display itself and writes its number once it accepts clients.
-    QProcess server;
-    server.start(
-        xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"});
-    ASSERT_TRUE(server.waitForStarted(5000));
-    QElapsedTimer clock;
-    clock.start();
-    while (!server.canReadLine() && clock.elapsed() < 15000) server.waitForReadyRead(200);
-    const QString number = QString::fromLatin1(server.readLine()).trimmed();
-    ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
-    const QString name = ":" + number;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", name);
-    environment.remove("QT_QPA_PLATFORM");
-    environment.remove("WAYLAND_DISPLAY");
+    QProcessEnvironment environment = display.environment();
     TempFolder data;
     environment.insert("XDG_DATA_HOME", QString::fromStdString(data.path()));
+    QElapsedTimer clock;
 
-    QProcess compositor;
-    if (!xcompmgr.isEmpty()) {
-        compositor.setProcessEnvironment(environment);
-        compositor.start(xcompmgr, {});
-        compositor.waitForStarted(5000);
-    }
     ProgramCopies copies;
     QProcess& player = copies.start(copies.first(), environment);
 
@@ -171,8 +151,6 @@ TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
     }
 
     ProgramCopies::stop(player);
-    ProgramCopies::stop(compositor);
-    ProgramCopies::stop(server);
 
     ASSERT_TRUE(found) << "the main window never appeared";
     ASSERT_TRUE(shotTaken);
@@ -193,7 +171,7 @@ TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
     EXPECT_GT(painted, window.width() * window.height() / 4 / 2) << "the window looks blank";
     EXPECT_NE(image.pixel(kBalloonPoint), desktop)
         << "the welcome balloon must show beside the window";
-    if (!xcompmgr.isEmpty()) {
+    if (display.composited()) {
         EXPECT_EQ(image.pixel(window.left() + 8, window.top() + 300), desktop)
             << "the bare background must be see-through";
     }
