@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev python3
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-image-formats-plugins
   libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, then the engine under
+# Sets up, builds and runs every test: the skin check, the normal build, then the engine under
 # AddressSanitizer+UBSan and ThreadSanitizer, then the decoder fuzzer for about a minute.
 # KIVO_QUICK=1 runs only the normal build's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 jobs=$(nproc)
+
+# The skin: picture sizes, frames, colour key and the start-up clip's header.
+bash tools/skin/check_skin.sh
 
 tools/build.sh build
 (cd build && ctest --output-on-failure -j "$jobs")
