@@ -12,8 +12,7 @@ if [ -x build/bin/kivo ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "kivo: no display (DISPLAY is not set), so the player window cannot open." >&2
-demo=assets/sounds/demo.mp3
-[ -f "$demo" ] || demo=tests/data/conformance/l3-sin1k0db.bit
+demo=tests/data/streams/l3_128_joint.mp3
 if [ -x build/bin/kivo-play ]; then
   echo "kivo: playing the demo clip $demo with kivo-play instead." >&2
   build/bin/kivo-play "$demo" && exit 0
