@@ -23,6 +23,9 @@ bool sameFormat(const OutputFormat& a, const OutputFormat& b) {
 // A device that lets go of its buffers within this many close attempts, 100 ms apart.
 constexpr int kCloseAttempts = 50;
 
+// The longest the output thread sleeps between looks at the queue when nothing wakes it.
+constexpr std::chrono::milliseconds kQueueLook{100};
+
 }  // namespace
 
 OutputStage::OutputStage(StageOwner* owner) : PipelineStage(owner) {
@@ -31,6 +34,7 @@ OutputStage::OutputStage(StageOwner* owner) : PipelineStage(owner) {
 
 OutputStage::~OutputStage() {
     requestStop();
+    wakeOutputThread();
     thread_.join();
     closeDevice();
     // The decoder goes first: it reads the source's ring and kicks the source.
@@ -81,8 +85,15 @@ void OutputStage::setStartPercent(int32_t percent) {
 
 void OutputStage::pause() {
     PipelineStage::pause();
+    wakeOutputThread();
     std::lock_guard lock(mutex_);
     if (deviceReady_) device_->pause();
+}
+
+void OutputStage::wakeOutputThread() {
+    // Taking the lock orders the flag just set before the sleeper's last look at it.
+    { std::lock_guard lock(completionLock_); }
+    bufferPlayed_.notify_all();
 }
 
 void OutputStage::run() {
@@ -102,6 +113,7 @@ StageResult OutputStage::resetOutput() {
 void OutputStage::bufferDone(device::DeviceBuffer* buffer) {
     std::lock_guard lock(completionLock_);
     if (buffer->user > 0) buffer->user = -buffer->user;
+    bufferPlayed_.notify_all();
 }
 
 StageResult OutputStage::openDevice(const OutputFormat& format) {
@@ -260,16 +272,22 @@ bool OutputStage::queueBlock(uint8_t* block) {
 device::DeviceBuffer* OutputStage::takeFreeHeader() {
     while (!stopRequested()) {
         if (!releasePlayed()) return nullptr;
-        {
-            std::lock_guard lock(completionLock_);
-            for (device::DeviceBuffer& header : headers_) {
-                if (header.user == 0) {
-                    header.user = ++lastIssued_;
-                    return &header;
-                }
+        std::unique_lock lock(completionLock_);
+        for (device::DeviceBuffer& header : headers_) {
+            if (header.user == 0) {
+                header.user = ++lastIssued_;
+                return &header;
             }
         }
-        sleepMs(10);
+        // Every buffer is queued: sleep until the oldest one has been played.
+        const intptr_t oldest = -static_cast<intptr_t>(lastReleased_ + 1);
+        bufferPlayed_.wait_for(lock, kQueueLook, [&] {
+            if (stopRequested()) return true;
+            for (const device::DeviceBuffer& header : headers_) {
+                if (header.user == oldest) return true;
+            }
+            return false;
+        });
     }
     return nullptr;
 }
@@ -314,13 +332,16 @@ bool OutputStage::drain() {
             if (waitWhilePaused()) return false;
             continue;
         }
-        size_t queued = 0;
-        {
-            std::lock_guard lock(completionLock_);
-            for (const device::DeviceBuffer& header : headers_) queued += header.user > 0;
-        }
-        if (queued == 0) return true;
-        sleepMs(1);
+        std::unique_lock lock(completionLock_);
+        const auto allPlayed = [&] {
+            for (const device::DeviceBuffer& header : headers_) {
+                if (header.user > 0) return false;
+            }
+            return true;
+        };
+        if (allPlayed()) return true;
+        bufferPlayed_.wait_for(lock, kQueueLook,
+                               [&] { return allPlayed() || stopRequested() || paused(); });
     }
 }
 

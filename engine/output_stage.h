@@ -4,6 +4,7 @@
 // strictly in the order the blocks were queued.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,8 @@ private:
     bool releasePlayed();
     bool drain();
     void bufferDone(device::DeviceBuffer* buffer);
+    // Wakes the output thread from its sleep on the queue (after a pause or a stop request).
+    void wakeOutputThread();
 
     std::unique_ptr<SourceStage> source_;
     std::unique_ptr<DecoderStage> decoder_;
@@ -70,6 +73,9 @@ private:
     // Guards the buffers' user values, which the device's completion changes: 0 free, n > 0
     // queued as the n-th buffer, -n played and not yet released.
     std::mutex completionLock_;
+    // Signalled when the device reports a buffer played, and on pause and stop: the output
+    // thread sleeps on it while every buffer is queued or while it drains.
+    std::condition_variable bufferPlayed_;
     std::vector<device::DeviceBuffer> headers_;
     uint32_t lastIssued_ = 0;
     uint32_t lastReleased_ = 0;
