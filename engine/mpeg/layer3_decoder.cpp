@@ -11,6 +11,7 @@
 #include "layer3_requantize.h"
 #include "layer3_scalefactors.h"
 #include "layer3_stereo.h"
+#include "simd4.h"
 
 namespace kivo::mpeg {
 
@@ -52,6 +53,7 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     outputBytes_ = 2 * values;
     *format = {outputChannels_, values, rate, 16, frameBytes, 0};
 
+    wideVectors_ = processorHasWideVectors();
     // The shared tables are built by the first init of the process.
     prepareHuffmanTables();
     prepareGainTables();
@@ -152,7 +154,8 @@ void Layer3Decoder::decodeGranule(int granule, int64_t* bitPosition, int16_t* pc
         const GranuleChannelInfo& g = side_.granule[granule][ch];
         const HybridInput in{spectrum_[ch], extent_[ch], g.blockType,
                              g.windowSwitching && g.mixedBlock};
-        overlapExtent_[ch] = hybridFilter(in, {overlap_[ch], overlapExtent_[ch]}, bands_, hybrid_);
+        overlapExtent_[ch] =
+            hybridFilter(in, {overlap_[ch], overlapExtent_[ch]}, bands_, hybrid_, wideVectors_);
         if (outputChannels_ == 1) {
             synthesizeLayer3Mono(synth, hybrid_, pcm);
         } else {

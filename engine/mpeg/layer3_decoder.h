@@ -33,6 +33,7 @@ private:
     BandLayout bands_{};
     int outputChannels_ = 0;
     int outputBytes_ = 0;
+    bool wideVectors_ = false;  // the hybrid filter in the AVX encoding
     FrameSideInfo side_{};
     ScaleFactors scaleFactors_[2][2]{};  // [granule][channel]
     IntensityLimits intensity_{};

@@ -78,8 +78,7 @@ int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43
     const uint16_t* nodes = kHuffmanNodes + table.first;
     const int peek = table.peek;
     const int linbits = table.linbits;
-    for (; i < end; i += 2) {
-        br.refill();  // one refill covers the longest pair: 19 code bits, or 17 + 2 x 14
+    auto decodePair = [&](int at) __attribute__((always_inline)) {
         uint32_t e = nodes[br.peek(peek)];
         if (e & 0x8000) {
             br.skip(peek);
@@ -94,9 +93,19 @@ int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43
         uint32_t x = (e >> 4) & 15;
         uint32_t y = e & 15;
         if (kLinbits && x == 15) x += br.take(linbits);
-        xr[i] = withSign(pow43[x] * factors[i], br.takeSignIf(x != 0));
+        xr[at] = withSign(pow43[x] * factors[at], br.takeSignIf(x != 0));
         if (kLinbits && y == 15) y += br.take(linbits);
-        xr[i + 1] = withSign(pow43[y] * factors[i + 1], br.takeSignIf(y != 0));
+        xr[at + 1] = withSign(pow43[y] * factors[at + 1], br.takeSignIf(y != 0));
+    };
+    for (; i < end; i += 2) {
+        // One refill covers the longest pair with linbits (17 code bits + 2 x 14) or two
+        // pairs without (2 x (19 + 2)).
+        br.refill();
+        decodePair(i);
+        if (!kLinbits && i + 2 < end) {
+            i += 2;
+            decodePair(i);
+        }
         if (br.loadPointer() > loadLimit) {
             i += 2;
             break;

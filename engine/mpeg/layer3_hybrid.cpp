@@ -91,7 +91,8 @@ inline T dot4(const T* r, const T* v) {
 // 36-point inverse MDCT times the stored window: the window's sign flips make the folded
 // output come out as the standard's windowed transform.
 template <typename T>
-void imdct36(const TransformConstants<T>& t, const T* x, const T* w, T* z) {
+[[gnu::always_inline]] inline void imdct36(const TransformConstants<T>& t, const T* x, const T* w,
+                                           T* z) {
     T A[4], B[4], C[4], D[4];
     for (int i = 0; i < 4; ++i) {
         const T a = t.c18[i] * x[i], b = t.c18[17 - i] * x[17 - i];
@@ -150,7 +151,7 @@ void imdct36(const TransformConstants<T>& t, const T* x, const T* w, T* z) {
 
 // Three windowed 12-point transforms of the interleaved short lines, overlapped at 6, 12, 18.
 template <typename T>
-void imdctShort(const TransformConstants<T>& t, const T* x, T* z) {
+[[gnu::always_inline]] inline void imdctShort(const TransformConstants<T>& t, const T* x, T* z) {
     const T zero(0.0f);
     for (int i = 0; i < 6; ++i) z[i] = z[30 + i] = zero;
     T y[3][12];
@@ -170,7 +171,7 @@ void imdctShort(const TransformConstants<T>& t, const T* x, T* z) {
 }
 
 // Lines 0..17 of four consecutive subbands as 18 vectors of four lanes.
-void gatherLanes(const float* xr, F4 x[18]) {
+[[gnu::always_inline]] inline void gatherLanes(const float* xr, F4 x[18]) {
     for (int k = 0; k < 16; k += 4) {
         F4 r0 = F4::load(xr + k), r1 = F4::load(xr + 18 + k), r2 = F4::load(xr + 36 + k),
            r3 = F4::load(xr + 54 + k);
@@ -206,8 +207,10 @@ void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
     *nonZeroExtent = std::max(*nonZeroExtent, 18 * boundaries + 8);
 }
 
-int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands,
-                 float out[18][32]) {
+namespace {
+
+[[gnu::always_inline]] inline int filterGranule(const HybridInput& in, Overlap overlap,
+                                                const BandLayout& bands, float out[18][32]) {
     const HybridTables& t = tables();
     const int limit = bands.lineLimit;
     const int outputSubbands = bands.outputSubbands;
@@ -286,6 +289,31 @@ int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands
     }
     // Only the transformed subbands leave an overlap behind.
     return 18 * sb;
+}
+
+int filterGranuleNarrow(const HybridInput& in, Overlap overlap, const BandLayout& bands,
+                        float out[18][32]) {
+    return filterGranule(in, overlap, bands, out);
+}
+
+#if defined(KIVO_WIDE_VECTORS)
+// The same code in the three-operand encoding, which saves the register copies of the
+// butterflies.
+[[gnu::target("avx")]] int filterGranuleWide(const HybridInput& in, Overlap overlap,
+                                             const BandLayout& bands, float out[18][32]) {
+    return filterGranule(in, overlap, bands, out);
+}
+#endif
+
+}  // namespace
+
+int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands, float out[18][32],
+                 bool wide) {
+#if defined(KIVO_WIDE_VECTORS)
+    if (wide) return filterGranuleWide(in, overlap, bands, out);
+#endif
+    (void)wide;
+    return filterGranuleNarrow(in, overlap, bands, out);
 }
 
 void inverseMdct36(const float x[18], int blockType, float z[36]) {

@@ -26,9 +26,10 @@ struct Overlap {
 };
 
 // Fills out[18][32] (the subbands below bands.outputSubbands) and replaces the overlap with
-// this granule's; returns the new overlap's extent (18 x the subbands transformed).
-int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands,
-                 float out[18][32]);
+// this granule's; returns the new overlap's extent (18 x the subbands transformed). `wide`
+// (only where processorHasWideVectors()) runs the same sums in the AVX encoding.
+int hybridFilter(const HybridInput& in, Overlap overlap, const BandLayout& bands, float out[18][32],
+                 bool wide = false);
 
 // For tests: the 36-point inverse MDCT of 18 lines, windowed with block type `blockType` (0, 1
 // or 3), and three windowed 12-point transforms placed as a short block, 36 values each.

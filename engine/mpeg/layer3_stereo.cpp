@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "simd4.h"
+
 namespace kivo::mpeg {
 
 namespace {
@@ -79,7 +81,13 @@ void processJointStereo(const FrameSideInfo& frame, StereoChannel left, StereoCh
     if (frame.msStereo) {
         const int n =
             frame.intensityStereo ? ri.nonZeroEnd : std::max(leftExtent, *right.nonZeroExtent);
-        for (int i = 0; i < n; ++i) {
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const F4 m = F4::load(l + i), s = F4::load(r + i);
+            (m + s).store(l + i);
+            (m - s).store(r + i);
+        }
+        for (; i < n; ++i) {
             const float m = l[i], s = r[i];
             l[i] = m + s;
             r[i] = m - s;

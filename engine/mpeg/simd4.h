@@ -11,6 +11,24 @@
 
 namespace kivo::mpeg {
 
+#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+// Code built for the baseline can also run in the three-operand (VEX) encoding, and the
+// synthesis window eight lanes wide, where the processor has 256-bit vectors; the sums stay
+// the same, so the choice is made at run time.
+#define KIVO_WIDE_VECTORS 1
+inline bool processorHasWideVectors() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return has;
+}
+#else
+inline bool processorHasWideVectors() {
+    return false;
+}
+#endif
+
 #if defined(__SSE2__)
 struct F4 {
     __m128 v;

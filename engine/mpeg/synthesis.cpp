@@ -15,6 +15,7 @@
 
 #include <cstring>
 
+#include "simd4.h"
 #include "synthesis_window.h"
 
 #if defined(__SSE2__)
@@ -281,14 +282,6 @@ template <int P>
                            _mm256_castps256_ps128(a23), _mm256_extractf128_ps(a23, 1),
                            _mm256_castps256_ps128(b01), _mm256_extractf128_ps(b01, 1),
                            _mm256_castps256_ps128(b23), _mm256_extractf128_ps(b23, 1));
-}
-
-bool processorHasWideVectors() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx") != 0;
-    }();
-    return has;
 }
 #endif
 

@@ -9,6 +9,7 @@
 #include "layer3_stream_builder.h"
 #include "mpeg/layer3_decoder.h"
 #include "mpeg/layer3_hybrid.h"
+#include "mpeg/simd4.h"
 
 namespace kivo::mpeg {
 namespace {
@@ -69,7 +70,7 @@ TEST(Layer3Hybrid, FastTransformsEqualTheStandardFormulas) {
 
 // Runs granules of the given block types through hybridFilter and through the reference,
 // with random lines below `extent`.
-void compareSequence(const std::vector<std::pair<int, bool>>& blocks, int extent) {
+void compareSequence(const std::vector<std::pair<int, bool>>& blocks, int extent, bool wide) {
     const BandLayout bands = test::layoutFor(1);
     std::mt19937 random(11);
     std::uniform_real_distribution<float> value(-300.0f, 300.0f);
@@ -82,7 +83,7 @@ void compareSequence(const std::vector<std::pair<int, bool>>& blocks, int extent
         for (int i = 0; i < extent; ++i) xr[i] = value(random);
         float out[18][32];
         overlapExtent = hybridFilter({xr.data(), extent, type, mixed},
-                                     {overlap.data(), overlapExtent}, bands, out);
+                                     {overlap.data(), overlapExtent}, bands, out, wide);
         for (int sb = 0; sb < 32; ++sb) {
             std::vector<double> z(36, 0.0);
             if (sb < bands.outputSubbands) {
@@ -99,11 +100,15 @@ void compareSequence(const std::vector<std::pair<int, bool>>& blocks, int extent
     }
 }
 
+// Both encodings of the filter (the AVX one where the processor has it).
 TEST(Layer3Hybrid, MatchesTheStandardForEveryBlockKind) {
-    compareSequence({{0, false}, {1, false}, {2, false}, {2, false}, {3, false}, {0, false}}, 576);
-    // Mixed blocks: the two lowest subbands long with the normal window, whatever the type.
-    compareSequence({{1, true}, {2, true}, {2, true}, {3, true}, {0, false}}, 576);
-    compareSequence({{0, false}, {2, false}, {0, false}}, 100);
+    for (const bool wide : {false, processorHasWideVectors()}) {
+        compareSequence({{0, false}, {1, false}, {2, false}, {2, false}, {3, false}, {0, false}},
+                        576, wide);
+        // Mixed blocks: the two lowest subbands long with the normal window, whatever the type.
+        compareSequence({{1, true}, {2, true}, {2, true}, {3, true}, {0, false}}, 576, wide);
+        compareSequence({{0, false}, {2, false}, {0, false}}, 100, wide);
+    }
 }
 
 TEST(Layer3Hybrid, SilentGranuleAfterALoudOneOutputsTheOverlapOnce) {
