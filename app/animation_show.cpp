@@ -47,10 +47,10 @@ bool animationOn(Kivo& kivo) {
     return kivo.mainWindow().animationButton->caption() == kAnimationOnCaption;
 }
 
-QByteArray dancePicture(int number, QSize size) {
+QByteArray dancePicture(int number) {
     char name[16];
     std::snprintf(name, sizeof name, "dance%02d.gif", number);
-    return skinPicture(name, size);
+    return skinPicture(name);
 }
 
 }  // namespace
@@ -73,8 +73,7 @@ void playJokeSequence(Kivo& kivo, AnimationWindow& window) {
             const int left = runtime::randomInRange(20, runtime::screenWidth() - 30);
             window.move(left, top);
             if (step.picture != 0) {
-                window.animationPicture->setPicture(
-                    dancePicture(step.picture, window.animationPicture->size()));
+                window.animationPicture->setPicture(dancePicture(step.picture));
             }
             sayLine(window, step.line);
             runtime::pumpingWait(step.delayMs);

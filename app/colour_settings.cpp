@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "companion_message.h"
 #include "kivo.h"
 
 namespace kivo {

@@ -1,5 +1,6 @@
 #include "companion_switches.h"
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "pumping_wait.h"
 

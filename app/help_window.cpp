@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "companion_message.h"
 #include "dialog_host.h"
 #include "kivo.h"
 #include "other_windows.h"

@@ -49,9 +49,4 @@ void Kivo::start() {
     emit main_->created();
 }
 
-void showCompanionMessage(Kivo& kivo, std::string_view text) {
-    MainWindow& window = kivo.mainWindow();
-    window.tipBalloon->popUp(window.left() + 445, window.top() + 10, text, -1);
-}
-
 }  // namespace kivo

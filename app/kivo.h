@@ -1,11 +1,10 @@
-// The player application: its four windows, the player it holds, and the operations that the
-// handlers of every window share. All state lives in the controls of the windows.
+// The player application's context: its four windows and the player it holds, which every
+// handler is given. All state lives in the controls of the windows.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "held_player.h"
@@ -51,21 +50,5 @@ private:
     runtime::WindowSlot webPlayer_;
     std::shared_ptr<Kivo*> endHookTarget_;
 };
-
-// Pops the companion's balloon up beside the main window with the text.
-void showCompanionMessage(Kivo& kivo, std::string_view text);
-
-// Fills the song list from the current playlist's file.
-void loadPlaylist(Kivo& kivo);
-// Writes the song list to the current playlist's file; false when the file could not be
-// written (it is then left as it was).
-bool savePlaylist(Kivo& kivo);
-
-// Plays the selected song from its beginning.
-void playSelected(Kivo& kivo);
-// Makes the selected song the current one and tells the user.
-void showNowPlaying(Kivo& kivo);
-// Moves on after a song has ended.
-void advanceAfterSong(Kivo& kivo);
 
 }  // namespace kivo

@@ -1,5 +1,6 @@
-// The song operations that the list, the buttons and the end of a song share. The step after
-// the end of a song is with the play modes.
+#include "now_playing.h"
+
+#include "companion_message.h"
 #include "kivo.h"
 #include "playback_control.h"
 

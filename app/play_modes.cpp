@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "companion_message.h"
 #include "kivo.h"
+#include "now_playing.h"
 #include "playback_control.h"
 #include "playlist_store.h"
 #include "popup_menus.h"

@@ -14,5 +14,7 @@ void showModeMenu(Kivo& kivo);
 bool setPlayMode(Kivo& kivo, std::string_view modeItem);
 // "自动切换列表" on or off.
 void toggleAutoSwitch(Kivo& kivo);
+// Moves on after a song has ended.
+void advanceAfterSong(Kivo& kivo);
 
 }  // namespace kivo

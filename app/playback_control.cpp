@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "notify_windows_qt.h"
+#include "now_playing.h"
+#include "play_modes.h"
 #include "playlist_editing.h"
 #include "pumping_wait.h"
 #include "skin.h"
@@ -28,9 +31,8 @@ int intProperty(const QObject* object, const char* name) {
 }
 
 void setButtonFace(MainWindow& window, std::string_view normal, std::string_view hot) {
-    const QSize size = window.playButton->size();
-    window.playButton->setNormalPicture(skinPicture(normal, size));
-    window.playButton->setHotPicture(skinPicture(hot, size));
+    window.playButton->setNormalPicture(skinPicture(normal));
+    window.playButton->setHotPicture(skinPicture(hot));
 }
 
 void setPauseFace(MainWindow& window) {
@@ -38,13 +40,12 @@ void setPauseFace(MainWindow& window) {
 }
 
 void showStatusFrame(MainWindow& window, int frame) {
-    window.statusPicture->setPicture(skinPicture("statusPicture" + std::to_string(frame) + ".gif",
-                                                 window.statusPicture->size()));
+    window.statusPicture->setPicture(skinPicture("statusPicture" + std::to_string(frame) + ".gif"));
 }
 
 // Written only when it changes, so that the turning disc is not restarted by every event.
 void setPlayingDisc(MainWindow& window) {
-    const QByteArray turning = skinPicture("discPicture-turning.gif", window.discPicture->size());
+    const QByteArray turning = skinPicture("discPicture-turning.gif");
     if (window.discPicture->picture() != turning) window.discPicture->setPicture(turning);
 }
 
@@ -126,7 +127,7 @@ void setPauseLook(MainWindow& window) {
 }
 
 void setStoppedPictures(MainWindow& window) {
-    window.discPicture->setPicture(skinPicture("discPicture.gif", window.discPicture->size()));
+    window.discPicture->setPicture(skinPicture("discPicture.gif"));
     showStatusFrame(window, 0);
 }
 

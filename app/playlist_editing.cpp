@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <string>
 
+#include "companion_message.h"
 #include "dialog_host.h"
 #include "folder_scan.h"
 #include "kivo.h"

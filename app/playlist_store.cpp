@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "companion_message.h"
 #include "dialog_host.h"
 #include "files.h"
 #include "kivo.h"

@@ -1,5 +1,5 @@
-// The user's side of the playlist store: switching playlists and the save button. Loading and
-// saving themselves are shared operations (kivo.h).
+// The playlist store: loading and saving the song list, switching playlists and the save
+// button.
 #pragma once
 
 #include <string>
@@ -7,6 +7,12 @@
 namespace kivo {
 
 class Kivo;
+
+// Fills the song list from the current playlist's file.
+void loadPlaylist(Kivo& kivo);
+// Writes the song list to the current playlist's file; false when the file could not be
+// written (it is then left as it was).
+bool savePlaylist(Kivo& kivo);
 
 // The user chose a playlist in the combo box.
 void switchPlaylist(Kivo& kivo);

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "play_sound.h"
+#include "playlist_store.h"
 #include "skin.h"
 
 namespace kivo {

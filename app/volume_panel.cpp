@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "pumping_wait.h"
 #include "skin.h"
@@ -17,14 +18,12 @@ constexpr int kAutoCloseMs = 5000;
 // The percent text assumes a mixer range of 0 to 65535, whatever the mixer says.
 constexpr double kPercentStep = 655.35;
 
-const QSize kSpeakerSize(25, 25);
-
 QByteArray speakerPicture() {
-    return skinPicture("speaker.gif", kSpeakerSize);
+    return skinPicture("speaker.gif");
 }
 
 QByteArray mutedPicture() {
-    return skinPicture("speaker-muted.gif", kSpeakerSize);
+    return skinPicture("speaker-muted.gif");
 }
 
 // The mixer's bounds as slider positions.

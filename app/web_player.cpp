@@ -1,5 +1,6 @@
 #include "web_player.h"
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "other_windows.h"
 #include "play_sound.h"

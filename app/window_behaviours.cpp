@@ -1,5 +1,6 @@
 #include "window_behaviours.h"
 
+#include "companion_message.h"
 #include "kivo.h"
 #include "program.h"
 

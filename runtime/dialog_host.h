@@ -1,7 +1,7 @@
 // Everything that asks the person at the screen something, or hands work to the desktop,
 // goes through one host: message boxes, the folder chooser, the file-open dialog, pop-up
-// menus and web pages. The program uses the Qt host; a test installs a ScriptedDialogs and
-// answers from a queue, so every handler runs without a person.
+// menus and web pages. The program uses the Qt host; a test installs a host of its own that
+// answers from a script, so every handler runs without a person.
 #pragma once
 
 #include <QPoint>

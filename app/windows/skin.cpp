@@ -1,9 +1,6 @@
 #include "skin.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
-#include <QPainter>
 #include <QString>
 
 #include "pic_box.h"
@@ -12,9 +9,7 @@
 
 // Resources built into a static library are registered only when asked for by name.
 static void registerSkinResources() {
-#if KIVO_HAVE_SKIN
     Q_INIT_RESOURCE(assets);
-#endif
 }
 
 namespace kivo {
@@ -77,33 +72,14 @@ QByteArray resource(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A plain rounded face in the skin's colours, stored as PNG.
-QByteArray standIn(QSize size, bool hot) {
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QColor(0x2B, 0x21, 0x50));
-    painter.setBrush(hot ? QColor(0xFF, 0xEF, 0xA6) : QColor(0xE6, 0xDE, 0xFF));
-    const int radius = std::min(size.width(), size.height()) / 3;
-    painter.drawRoundedRect(QRect(QPoint(0, 0), size).adjusted(0, 0, -1, -1), radius, radius);
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 }  // namespace
 
-QByteArray skinPicture(std::string_view name, QSize size) {
-    QByteArray bytes = resource(":/pictures/" + qs(name));
-    return bytes.isEmpty() ? standIn(size, name.find("-hot") != std::string_view::npos) : bytes;
+QByteArray skinPicture(std::string_view name) {
+    return resource(":/pictures/" + qs(name));
 }
 
 QByteArray skinSound(std::string_view name) {
@@ -114,12 +90,11 @@ void dressWindow(const ControlSet& controls) {
     for (const Dress& dress : kDresses) {
         auto* widget = qobject_cast<QWidget*>(controls.find(dress.handle));
         if (widget == nullptr) continue;  // a control of another window
-        const QSize size = widget->size();
         if (auto* box = qobject_cast<runtime::PicBox*>(widget); box != nullptr) {
-            box->setPicture(skinPicture(dress.normal, size));
+            box->setPicture(skinPicture(dress.normal));
         } else if (auto* button = qobject_cast<runtime::SuperBtn*>(widget); button != nullptr) {
-            button->setNormalPicture(skinPicture(dress.normal, size));
-            button->setHotPicture(skinPicture(dress.hot, size));
+            button->setNormalPicture(skinPicture(dress.normal));
+            button->setHotPicture(skinPicture(dress.hot));
         }
     }
 }

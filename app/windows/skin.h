@@ -1,9 +1,7 @@
-// The pictures of the windows, from the skin's resources. A picture that the program was built
-// without is drawn in code instead, so a window always shows every control.
+// The pictures and sounds of the windows, from the skin's resources built into the program.
 #pragma once
 
 #include <QByteArray>
-#include <QSize>
 #include <cstdint>
 #include <string_view>
 
@@ -17,8 +15,8 @@ inline constexpr uint32_t kSkinBorder = 0xFF5C7B;
 inline constexpr uint32_t kSkinPanelFill = 0xFFEAEF;
 inline constexpr uint32_t kSkinInnerFill = 0xFFF7F9;
 
-// The bytes of ":/pictures/<name>", or a stand-in of `size` when the resource is missing.
-QByteArray skinPicture(std::string_view name, QSize size);
+// The bytes of ":/pictures/<name>"; empty when missing.
+QByteArray skinPicture(std::string_view name);
 
 // The bytes of ":/sounds/<name>"; empty when missing.
 QByteArray skinSound(std::string_view name);

@@ -7,6 +7,7 @@
 
 #include "play_modes.h"
 #include "playback_fixture.h"
+#include "playlist_store.h"
 
 namespace kivo {
 namespace {

@@ -21,17 +21,14 @@ protected:
     }
     bool showsPauseLook() {
         return window().playButton->caption() == "暂停" &&
-               window().playButton->normalPicture() ==
-                   skinPicture("playButton-pause.gif", window().playButton->size());
+               window().playButton->normalPicture() == skinPicture("playButton-pause.gif");
     }
     bool showsPlayLook() {
         return window().playButton->caption() == "播放" &&
-               window().playButton->normalPicture() ==
-                   skinPicture("playButton-play.gif", window().playButton->size());
+               window().playButton->normalPicture() == skinPicture("playButton-play.gif");
     }
     QByteArray statusFrame(int frame) {
-        return skinPicture("statusPicture" + std::to_string(frame) + ".gif",
-                           window().statusPicture->size());
+        return skinPicture("statusPicture" + std::to_string(frame) + ".gif");
     }
 
     std::vector<std::string> songs_;
@@ -261,10 +258,8 @@ TEST_F(PlaybackControlTest, ProgressShowsThePercentAndEndsOnTheLastStatusFrame) 
     progress(37);
     EXPECT_EQ(w.progressBar->position(), 37);
     EXPECT_EQ(w.percentLabel->caption(), "37%");
-    EXPECT_EQ(w.playButton->normalPicture(),
-              skinPicture("playButton-pause.gif", w.playButton->size()));
-    EXPECT_EQ(w.discPicture->picture(),
-              skinPicture("discPicture-turning.gif", w.discPicture->size()));
+    EXPECT_EQ(w.playButton->normalPicture(), skinPicture("playButton-pause.gif"));
+    EXPECT_EQ(w.discPicture->picture(), skinPicture("discPicture-turning.gif"));
     EXPECT_EQ(w.statusPicture->picture(), statusFrame(5));
 
     // The end: the stopped look, the bar back at 0, the button's text left alone.
@@ -272,10 +267,9 @@ TEST_F(PlaybackControlTest, ProgressShowsThePercentAndEndsOnTheLastStatusFrame) 
     progress(100);
     EXPECT_EQ(w.progressBar->position(), 0);
     EXPECT_EQ(w.percentLabel->caption(), "0%");
-    EXPECT_EQ(w.playButton->normalPicture(),
-              skinPicture("playButton-play.gif", w.playButton->size()));
+    EXPECT_EQ(w.playButton->normalPicture(), skinPicture("playButton-play.gif"));
     EXPECT_EQ(w.playButton->caption(), "暂停");
-    EXPECT_EQ(w.discPicture->picture(), skinPicture("discPicture.gif", w.discPicture->size()));
+    EXPECT_EQ(w.discPicture->picture(), skinPicture("discPicture.gif"));
     EXPECT_EQ(w.statusPicture->picture(), statusFrame(0));
 }
 

@@ -66,8 +66,7 @@ TEST_F(PlaybackScenarioTest, AddAFolderPlayItRoundSwitchModeAndPlaylistQuit) {
                                  "】\r\n\r\n请再次点击按钮就可以播放哦！嘻嘻~~~~~");
     EXPECT_EQ(w.percentLabel->caption(), "0%");
     EXPECT_EQ(w.progressBar->position(), 0);
-    EXPECT_EQ(w.playButton->normalPicture(),
-              skinPicture("playButton-play.gif", w.playButton->size()));
+    EXPECT_EQ(w.playButton->normalPicture(), skinPicture("playButton-play.gif"));
     // Playing changed nothing on disk.
     EXPECT_EQ(readFile(playlistPath("本地列表")),
               songs[0] + "\r\n" + songs[1] + "\r\n" + songs[2] + "\r\n");

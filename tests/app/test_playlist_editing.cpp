@@ -5,6 +5,7 @@
 #include "playback_control.h"
 #include "playback_fixture.h"
 #include "playlist_editing.h"
+#include "playlist_store.h"
 
 namespace kivo {
 namespace {

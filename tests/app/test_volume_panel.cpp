@@ -21,8 +21,8 @@ protected:
     VolumeTest() { setUpVolume(*kivo_); }
 
     std::string tooltip(runtime::SuperBtn* button) { return button->toolTip().toStdString(); }
-    QByteArray speaker() { return skinPicture("speaker.gif", QSize(25, 25)); }
-    QByteArray muted() { return skinPicture("speaker-muted.gif", QSize(25, 25)); }
+    QByteArray speaker() { return skinPicture("speaker.gif"); }
+    QByteArray muted() { return skinPicture("speaker-muted.gif"); }
     std::vector<uint32_t> lastVolume() {
         return mixer_->volumes.empty() ? std::vector<uint32_t>{} : mixer_->volumes.back();
     }

@@ -97,8 +97,9 @@ void bindMainWindow(Kivo& kivo) {
     on(w.searchButton, &SuperBtn::clicked, kivo, showSearch);
     on(w.searchEdit, &EditBox::contentChanged, kivo, searchSongs);
     on(w.modeButton, &SuperBtn::clicked, kivo, showModeMenu);
-    QObject::connect(&w.menus(), &runtime::PopupMenus::itemClicked, &w,
-                     [&kivo](const QString& item) { onMenuItem(kivo, item.toStdString()); });
+    QObject::connect(
+        &w.menus(), &runtime::PopupMenus::itemClicked, &w,
+        [&kivo](const QString& item) { onMenuItem(kivo, item.toStdString()); });
 
     on(w.volumeButton, &SuperBtn::clicked, kivo, toggleVolumeSetting);
     on(w.volumeSlider, &SuperBar::positionChanged, kivo, volumePositionChanged);
