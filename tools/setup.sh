@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev python3
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-image-formats-plugins
-  libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
+  libasound2-dev libasound2-plugins libpulse-dev pulseaudio pulseaudio-utils
   xvfb xcompmgr x11-utils imagemagick fonts-wqy-microhei
   "$@"
 )

@@ -16,6 +16,11 @@ namespace kivo::device {
 std::unique_ptr<WaveOutDevice> createAlsaDevice(const std::string& pcmName,
                                                 bool pauseInPlace = true);
 
+// PulseAudio playback on the server's default sink (PipeWire desktops answer too).
+std::unique_ptr<WaveOutDevice> createPulseDevice();
+// Whether a sound server answers; the default device is PulseAudio then, ALSA otherwise.
+bool soundServerAnswers();
+
 // Unpaced: every buffer goes into the WAV file as soon as it is queued (and not paused).
 std::unique_ptr<WaveOutDevice> createWavDevice(const std::string& path);
 // The same over a writer that outlives the device, so that successive devices fill one file.

@@ -22,6 +22,9 @@ bool startsWith(const std::string& s, const char* prefix, std::string* rest) {
 
 std::unique_ptr<WaveOutDevice> createDevice(const std::string& spec) {
     std::string rest;
+    if (spec == "default")
+        return soundServerAnswers() ? createPulseDevice() : createAlsaDevice("default");
+    if (spec == "pulse") return createPulseDevice();
     if (spec == "alsa") return createAlsaDevice("default");
     if (startsWith(spec, "alsa:", &rest)) {
         return rest.empty() ? nullptr : createAlsaDevice(rest);
@@ -57,7 +60,7 @@ std::unique_ptr<WaveOutDevice> createDefaultDevice() {
         factory = installedFactory;
     }
     if (factory) return factory();
-    return createAlsaDevice("default");
+    return createDevice("default");
 }
 
 }  // namespace kivo::device

@@ -54,15 +54,16 @@ public:
     virtual DeviceResult close() = 0;
 };
 
-// Which backend new players get. `spec`: "alsa" (the default device), "alsa:NAME",
-// "wav:FILE", "null" (a virtual device paced in real time that plays into nothing) or
-// "virtual" (a virtual device set up by a test through setDeviceFactory).
+// Which backend new players get. `spec`: "default" (PulseAudio when a sound server answers,
+// else ALSA), "pulse", "alsa" (ALSA's default device), "alsa:NAME", "wav:FILE", "null" (a
+// virtual device paced in real time that plays into nothing) or "virtual" (a virtual device
+// set up by a test through setDeviceFactory).
 using DeviceFactory = std::function<std::unique_ptr<WaveOutDevice>()>;
 
 // Creates a device by spec; null for an unknown spec.
 std::unique_ptr<WaveOutDevice> createDevice(const std::string& spec);
 
-// The factory the output stage asks for its device; ALSA's default device until set.
+// The factory the output stage asks for its device; the "default" device until set.
 void setDeviceFactory(DeviceFactory factory);
 std::unique_ptr<WaveOutDevice> createDefaultDevice();
 

@@ -1,4 +1,4 @@
-// kivo-play [--repeat N] [--start PERCENT] [--device alsa[:NAME]|wav:FILE|null] FILE...
+// kivo-play [--repeat N] [--start PERCENT] [--device pulse|alsa[:NAME]|wav:FILE|null] FILE...
 //
 // Plays the files through the engine's entry points, looked up by name as the player
 // application looks them up, and shows the song with a progress bar fed by the engine's
@@ -35,14 +35,14 @@ void onSignal(int) {
 struct Options {
     int32_t repeat = 1;
     int32_t startPercent = 0;
-    std::string device = "alsa";
+    std::string device = "default";  // PulseAudio when a sound server answers, else ALSA
     std::vector<std::string> files;
 };
 
 int usage() {
     std::fprintf(stderr,
                  "usage: kivo-play [--repeat N] [--start PERCENT] "
-                 "[--device alsa[:NAME]|wav:FILE|null] FILE...\n"
+                 "[--device pulse|alsa[:NAME]|wav:FILE|null] FILE...\n"
                  "  --repeat N   play the list N times (0: without end); 1 by default\n"
                  "  space pauses and resumes, q quits\n");
     return 2;
@@ -101,6 +101,7 @@ bool installDevice(const std::string& spec) {
         device::setDeviceFactory([writer] { return device::createWavDevice(writer); });
         return true;
     }
+    if (spec == "default") return installDevice(device::soundServerAnswers() ? "pulse" : "alsa");
     auto probe = device::createDevice(spec);
     if (!probe) {
         std::fprintf(stderr, "kivo-play: unknown sound device \"%s\"\n", spec.c_str());

@@ -1,7 +1,9 @@
-// ALSA played for real: a private sound server with a null sink stands in for the sound card,
-// and its monitor records what left the device.
+// ALSA and PulseAudio played for real: a private sound server with a null sink stands in for
+// the sound card, and its monitor records what left the device. Both backends keep one
+// contract, so every test runs on each.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -25,20 +27,35 @@ const WaveFormat kStereo{2, 44100, 16};
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
 
-class AlsaDeviceTest : public ::testing::Test {
+enum class Backend { Alsa, Pulse };
+
+std::unique_ptr<WaveOutDevice> makeDevice(Backend backend, bool pauseInPlace = true) {
+    return backend == Backend::Alsa ? createAlsaDevice("default", pauseInPlace)
+                                    : createPulseDevice();
+}
+
+std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Alsa ? "Alsa" : "Pulse";
+}
+
+class ServerDeviceTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         if (!PulseEnvironment::running_) {
             GTEST_SKIP() << "no sound server to play into: " << PulseEnvironment::server_.why();
         }
     }
+    std::unique_ptr<WaveOutDevice> device() { return makeDevice(GetParam()); }
 };
 
-TEST_F(AlsaDeviceTest, PlaysEverySampleInOrderAndReportsBuffersOnlyOncePlayed) {
+INSTANTIATE_TEST_SUITE_P(Backends, ServerDeviceTest,
+                         ::testing::Values(Backend::Alsa, Backend::Pulse), backendName);
+
+TEST_P(ServerDeviceTest, PlaysEverySampleInOrderAndReportsBuffersOnlyOncePlayed) {
     const auto signal = makeSignal(44100, 2);  // one second
     const auto& pcm = signal;
     BufferSet buffers(pcm, 4608);
-    auto device = createAlsaDevice("default");
+    auto device = this->device();
     std::chrono::steady_clock::time_point start;
     const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
@@ -69,16 +86,25 @@ long replayedFrames(const std::vector<uint8_t>& heard, const std::vector<uint8_t
     return static_cast<long>(extra / 4);
 }
 
-// Pausing in place, and by dropping what ALSA holds and replaying it from the played
+// Pausing in place, and on ALSA by dropping what it holds and replaying it from the played
 // position (what happens on a PCM that cannot pause).
-class AlsaPauseTest : public AlsaDeviceTest, public ::testing::WithParamInterface<bool> {};
+struct PauseCase {
+    Backend backend;
+    bool inPlace;
+};
+class PauseTest : public ::testing::TestWithParam<PauseCase> {
+protected:
+    void SetUp() override {
+        if (!PulseEnvironment::running_) GTEST_SKIP() << PulseEnvironment::server_.why();
+    }
+};
 
-TEST_P(AlsaPauseTest, PauseSilencesAtOnceAndRestartNeitherLosesNorRepeatsASample) {
+TEST_P(PauseTest, PauseSilencesAtOnceAndRestartNeitherLosesNorRepeatsASample) {
     const auto signal = makeSignal(44100 * 3 / 2, 2);
     const auto& pcm = signal;
     BufferSet buffers(pcm, 4608);
-    const bool inPlace = GetParam();
-    auto device = createAlsaDevice("default", inPlace);
+    const bool inPlace = GetParam().inPlace;
+    auto device = makeDevice(GetParam().backend, inPlace);
     const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
@@ -107,13 +133,21 @@ TEST_P(AlsaPauseTest, PauseSilencesAtOnceAndRestartNeitherLosesNorRepeatsASample
     EXPECT_GE(test::longestInnerSilence(recording), 44100u * 4 / 10);
 }
 
-INSTANTIATE_TEST_SUITE_P(InPlaceAndByDropping, AlsaPauseTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(InPlaceAndByDropping, PauseTest,
+                         ::testing::Values(PauseCase{Backend::Alsa, true},
+                                           PauseCase{Backend::Alsa, false},
+                                           PauseCase{Backend::Pulse, true}),
+                         [](const ::testing::TestParamInfo<PauseCase>& info) {
+                             return std::string(info.param.backend == Backend::Alsa ? "Alsa"
+                                                                                    : "Pulse") +
+                                    (info.param.inPlace ? "InPlace" : "ByDropping");
+                         });
 
-TEST_F(AlsaDeviceTest, ResetStopsTheSoundAndReturnsEveryBufferSoTheDeviceCanClose) {
+TEST_P(ServerDeviceTest, ResetStopsTheSoundAndReturnsEveryBufferSoTheDeviceCanClose) {
     const auto signal = makeSignal(44100 * 3, 2);
     const auto& pcm = signal;
     BufferSet buffers(pcm, 4608);
-    auto device = createAlsaDevice("default");
+    auto device = this->device();
     const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
@@ -132,10 +166,10 @@ TEST_F(AlsaDeviceTest, ResetStopsTheSoundAndReturnsEveryBufferSoTheDeviceCanClos
     EXPECT_TRUE(std::equal(sounding.begin(), sounding.end(), signal.begin()));
 }
 
-TEST_F(AlsaDeviceTest, AShortSoundBelowTheStartThresholdStillPlays) {
+TEST_P(ServerDeviceTest, AShortSoundBelowTheStartThresholdStillPlays) {
     const auto signal = makeSignal(1152, 2);  // one MPEG frame, 26 ms
     BufferSet buffers(signal, static_cast<uint32_t>(signal.size()));
-    auto device = createAlsaDevice("default");
+    auto device = this->device();
     const auto recording = test::recordWhile([&] {
         ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
         ASSERT_TRUE(buffers.queueAll(*device));
@@ -145,8 +179,8 @@ TEST_F(AlsaDeviceTest, AShortSoundBelowTheStartThresholdStillPlays) {
     EXPECT_TRUE(test::soundingFrames(recording) == signal);
 }
 
-TEST_F(AlsaDeviceTest, MonoAtALowRatePlays) {
-    auto device = createAlsaDevice("default");
+TEST_P(ServerDeviceTest, MonoAtALowRatePlays) {
+    auto device = this->device();
     const auto pcm = makeSignal(22050 / 4, 1);
     BufferSet buffers(pcm, 1152);
     ASSERT_EQ(device->open({1, 22050, 16}, buffers.callback()), DeviceResult::Ok);
@@ -156,17 +190,30 @@ TEST_F(AlsaDeviceTest, MonoAtALowRatePlays) {
     EXPECT_EQ(device->close(), DeviceResult::Ok);
 }
 
-TEST_F(AlsaDeviceTest, ASoundServerThatDiesMidSongStillGetsEveryBufferBackInTime) {
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_P(ServerDeviceTest, ASoundServerThatDiesMidSongStillGetsEveryBufferBackInTime) {
     const auto pcm = makeSignal(44100 * 2, 2);
     BufferSet buffers(pcm, 4608);
-    auto device = createAlsaDevice("default");
+    auto device = this->device();
     ASSERT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Ok);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(buffers.queueAll(*device));
     std::this_thread::sleep_for(milliseconds(300));
     PulseEnvironment::server_.stop();
-    // The rest plays silently against the clock: the caller sees the song end as it would.
+    // A new device cannot reach the server and says so at once.
+    BufferSet none(pcm, 4608);
+    EXPECT_EQ(makeDevice(GetParam())->open(kStereo, none.callback()), DeviceResult::Error);
+    // The rest plays silently against the clock: the caller sees the song end as it would,
+    // and the device waits for it rather than spinning.
+    const double cpuBefore = processCpuSeconds();
     EXPECT_TRUE(buffers.waitDone(buffers.size()));
+    EXPECT_LT(processCpuSeconds() - cpuBefore, 0.5);
     EXPECT_EQ(buffers.done(), buffers.inOrder());
     EXPECT_GE(buffers.doneAt(buffers.size() - 1) - start, milliseconds(1800));
     EXPECT_EQ(device->pause(), DeviceResult::Ok);

@@ -1,0 +1,409 @@
+// PulseAudio playback (PipeWire desktops serve it through pipewire-pulse). The device thread
+// runs a main loop of its own: it copies queued buffers into the stream as the server makes
+// room, corks the stream to pause in place, flushes it on reset, and reports a buffer done only
+// once the stream's clock shows that its last frame has been played.
+//
+// Positions are frames of the server's write index: `written` frames have been given to the
+// stream, `played` of them have been heard, and each buffer handed over whole has the position
+// of its end. A stream shorter than the server's prebuffer is started by hand once nothing more
+// follows. When the server goes away mid-song the rest plays silently against the clock, as on
+// ALSA, so that the caller still sees its buffers come back at the pace of the sound.
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <mutex>
+
+#include "device/device_backends.h"
+#include "device/queued_device.h"
+
+namespace kivo::device {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t kTargetMillis = 500;   // what the stream holds at most
+constexpr uint64_t kRequestMillis = 100;  // the server asks for data in steps of this
+constexpr uint64_t kPrebufMillis = 50;    // played once this much has arrived
+// How long the queue may stay empty before a stream below its prebuffer is started anyway.
+constexpr auto kIdleGrace = std::chrono::milliseconds(20);
+// How often at most the stream's clock is asked for when it seems to stand still.
+constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
+// How long opening waits for the server to answer.
+constexpr auto kConnectTimeout = std::chrono::seconds(2);
+
+pa_sample_format_t pulseFormat(int bits) {
+    switch (bits) {
+        case 16:
+            return PA_SAMPLE_S16LE;
+        case 24:
+            return PA_SAMPLE_S24LE;
+        case 32:
+            return PA_SAMPLE_S32LE;
+        default:
+            return PA_SAMPLE_INVALID;  // 8-bit PCM is unsigned here, ours is signed
+    }
+}
+
+// A main loop and a context connected to the default server, or nothing when none answers.
+struct Connection {
+    pa_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+
+    bool connect() {
+        loop = pa_mainloop_new();
+        if (!loop) return false;
+        context = pa_context_new(pa_mainloop_get_api(loop), "Kivo");
+        if (!context || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            return false;
+        }
+        const auto deadline = Clock::now() + kConnectTimeout;
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY) return true;
+            if (!PA_CONTEXT_IS_GOOD(state) || Clock::now() >= deadline) return false;
+            iterate(10);
+        }
+    }
+    // Waits up to `millis` (-1: for ever) for an event and handles it.
+    void iterate(int millis) {
+        if (prepare(millis)) pollAndDispatch();
+    }
+    // The two halves of iterate. Preparing takes back earlier wake-ups, so the device thread
+    // prepares while it still holds the lock under which wake-ups are sent.
+    bool prepare(int millis) {
+        return pa_mainloop_prepare(loop, millis < 0 ? -1 : millis * 1000) >= 0;
+    }
+    void pollAndDispatch() {
+        if (pa_mainloop_poll(loop) >= 0) pa_mainloop_dispatch(loop);
+    }
+    bool good() const { return PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }
+    void disconnect() {
+        if (context) {
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+        }
+        if (loop) pa_mainloop_free(loop);
+        context = nullptr;
+        loop = nullptr;
+    }
+};
+
+class PulseDevice : public QueuedDevice {
+public:
+    ~PulseDevice() override { shutdown(); }
+
+private:
+    bool openBackend(const WaveFormat& format) override;
+    void closeBackend() override;
+    void run() override;
+    void wakeThread() override;
+
+    bool streamGood() const {
+        return server_.good() && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
+    }
+    // Runs the main loop until `op` has finished; false when the server went away.
+    bool finish(pa_operation* op);
+    uint64_t framesOf(const DeviceBuffer* buffer) const { return buffer->bytes / frameBytes_; }
+    void settle(std::unique_lock<std::mutex>& lock);
+    void feed();
+    void startIfStalled();
+    void pauseNow();
+    void resumeNow();
+    void resetNow(std::unique_lock<std::mutex>& lock);
+    // Asks the server for the stream's clock unless a request is under way.
+    void refreshClock();
+    void fail();
+    int waitTimeoutMs() const;
+
+    Connection server_;
+    pa_stream* stream_ = nullptr;
+    uint32_t frameBytes_ = 1;
+    unsigned rate_ = 44100;
+
+    // Owned by the device thread.
+    uint64_t written_ = 0;
+    uint64_t played_ = 0;
+    std::deque<uint64_t> ends_;  // end positions of the oldest buffers, those handed over whole
+    size_t writeIndex_ = 0;      // queue index of the buffer being handed over (= ends_.size())
+    uint32_t writeOffset_ = 0;   // bytes of it already handed over
+    bool triggered_ = false;     // started by hand since the last write
+    uint64_t lastPending_ = 0;   // frames the stream held at the last look
+    pa_operation* clockUpdate_ = nullptr;
+    Clock::time_point lastRefresh_;
+    bool broken_ = false;  // the server went away: play silently against the clock
+    double silentPlayed_ = 0;
+    Clock::time_point silentTick_;
+    Clock::time_point lastFeed_;
+};
+
+uint32_t bytesFor(uint64_t millis, const WaveFormat& format) {
+    return static_cast<uint32_t>(millis * static_cast<uint64_t>(format.sampleRate) / 1000 *
+                                 static_cast<uint64_t>(format.blockAlign()));
+}
+
+bool PulseDevice::openBackend(const WaveFormat& format) {
+    const pa_sample_spec spec{pulseFormat(format.bitsPerSample),
+                              static_cast<uint32_t>(format.sampleRate),
+                              static_cast<uint8_t>(format.channels)};
+    if (!pa_sample_spec_valid(&spec) || !server_.connect()) {
+        closeBackend();
+        return false;
+    }
+    stream_ = pa_stream_new(server_.context, "Kivo", &spec, nullptr);
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = bytesFor(kTargetMillis, format);
+    attr.prebuf = bytesFor(kPrebufMillis, format);
+    attr.minreq = bytesFor(kRequestMillis, format);
+    attr.fragsize = static_cast<uint32_t>(-1);
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (!stream_ ||
+        pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
+        closeBackend();
+        return false;
+    }
+    while (pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        if (!streamGood()) {
+            closeBackend();
+            return false;
+        }
+        server_.iterate(-1);
+    }
+    frameBytes_ = static_cast<uint32_t>(format.blockAlign());
+    rate_ = static_cast<unsigned>(format.sampleRate);
+    written_ = played_ = 0;
+    ends_.clear();
+    writeIndex_ = writeOffset_ = 0;
+    triggered_ = broken_ = false;
+    silentPlayed_ = 0;
+    return true;
+}
+
+void PulseDevice::closeBackend() {
+    if (clockUpdate_) pa_operation_unref(clockUpdate_);
+    clockUpdate_ = nullptr;
+    if (stream_) {
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+    }
+    stream_ = nullptr;
+    server_.disconnect();
+}
+
+void PulseDevice::wakeThread() {
+    if (server_.loop) pa_mainloop_wakeup(server_.loop);
+}
+
+bool PulseDevice::finish(pa_operation* op) {
+    if (!op) return false;
+    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && streamGood()) server_.iterate(-1);
+    const bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
+    pa_operation_unref(op);
+    return done;
+}
+
+void PulseDevice::refreshClock() {
+    const auto now = Clock::now();
+    if (now - lastRefresh_ < kRefreshInterval) return;
+    lastRefresh_ = now;
+    if (clockUpdate_) {
+        if (pa_operation_get_state(clockUpdate_) == PA_OPERATION_RUNNING) return;
+        pa_operation_unref(clockUpdate_);
+    }
+    clockUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
+}
+
+void PulseDevice::fail() {
+    if (broken_) return;
+    broken_ = true;
+    silentPlayed_ = static_cast<double>(played_);
+    silentTick_ = Clock::now();
+}
+
+void PulseDevice::settle(std::unique_lock<std::mutex>& lock) {
+    if (!broken_ && !streamGood()) fail();
+    if (broken_) {
+        const auto now = Clock::now();
+        silentPlayed_ += std::chrono::duration<double>(now - silentTick_).count() * rate_;
+        silentTick_ = now;
+        silentPlayed_ = std::min(silentPlayed_, static_cast<double>(written_));
+        played_ = std::max(played_, static_cast<uint64_t>(silentPlayed_));
+    } else {
+        // Not yet heard: what the stream holds beyond the server's read position, and what
+        // the sink has mixed. Both run down from the server's last report while the stream
+        // plays; a stream that waits to start holds on to its part, one that ran dry only has
+        // the sink's part left. Before the first report nothing counts as heard.
+        const pa_timing_info* t = pa_stream_get_timing_info(stream_);
+        uint64_t pending = written_ - played_;
+        if (t) {
+            const uint64_t read =
+                static_cast<uint64_t>(std::max<int64_t>(t->read_index, 0)) / frameBytes_;
+            const uint64_t ahead = written_ > read ? written_ - read : 0;
+            uint64_t usec = ahead * 1000000 / rate_ + t->sink_usec;
+            if (t->playing || ahead == 0)
+                usec -= std::min<uint64_t>(usec, pa_timeval_age(&t->timestamp));
+            pending = std::min(pending, usec * rate_ / 1000000);
+        }
+        // A clock that stands still while sound is owed is asked for again.
+        if (pending > 0 && pending == lastPending_) refreshClock();
+        lastPending_ = pending;
+        played_ = written_ - pending;
+    }
+    size_t count = 0;
+    while (count < ends_.size() && ends_[count] <= played_) ++count;
+    if (count == 0) return;
+    ends_.erase(ends_.begin(), ends_.begin() + static_cast<ptrdiff_t>(count));
+    writeIndex_ -= count;
+    reportDone(lock, count);
+}
+
+void PulseDevice::feed() {
+    while (writeIndex_ < queue_.size()) {
+        const DeviceBuffer* buffer = queue_[writeIndex_];
+        const uint64_t left = framesOf(buffer) - writeOffset_ / frameBytes_;
+        uint64_t frames = left;
+        if (!broken_) {
+            const size_t room = pa_stream_writable_size(stream_);
+            if (room == static_cast<size_t>(-1)) {
+                fail();
+                continue;
+            }
+            frames = std::min<uint64_t>(left, room / frameBytes_);
+            // The stream copies the bytes; only this thread removes buffers, so they stay valid.
+            if (frames > 0 &&
+                pa_stream_write(stream_, buffer->data + writeOffset_, frames * frameBytes_, nullptr,
+                                0, PA_SEEK_RELATIVE) < 0) {
+                fail();
+                continue;
+            }
+        }
+        written_ += frames;
+        writeOffset_ += static_cast<uint32_t>(frames) * frameBytes_;
+        if (frames == left) {
+            ends_.push_back(written_);
+            ++writeIndex_;
+            writeOffset_ = 0;
+        }
+        if (frames > 0) {
+            lastFeed_ = Clock::now();
+            triggered_ = false;
+        }
+        if (frames < left) return;  // the server has no more room for now
+    }
+}
+
+void PulseDevice::startIfStalled() {
+    // Everything is with the server, perhaps less than its prebuffer: start it anyway once
+    // nothing more has come for a moment. Harmless on a stream that already plays.
+    if (broken_ || triggered_ || written_ <= played_ || writeIndex_ < queue_.size() ||
+        Clock::now() - lastFeed_ < kIdleGrace) {
+        return;
+    }
+    triggered_ = true;
+    if (!finish(pa_stream_trigger(stream_, nullptr, nullptr))) fail();
+}
+
+void PulseDevice::pauseNow() {
+    if (!broken_ && !finish(pa_stream_cork(stream_, 1, nullptr, nullptr))) fail();
+}
+
+void PulseDevice::resumeNow() {
+    silentTick_ = Clock::now();
+    if (!broken_ && !finish(pa_stream_cork(stream_, 0, nullptr, nullptr))) fail();
+    triggered_ = false;
+}
+
+void PulseDevice::resetNow(std::unique_lock<std::mutex>& lock) {
+    settle(lock);
+    if (!broken_) {
+        // What the stream held is dropped; new data goes on from the server's play position.
+        if (!finish(pa_stream_flush(stream_, nullptr, nullptr)) ||
+            !finish(pa_stream_update_timing_info(stream_, nullptr, nullptr))) {
+            fail();
+        } else if (const pa_timing_info* t = pa_stream_get_timing_info(stream_)) {
+            written_ = static_cast<uint64_t>(std::max<int64_t>(t->write_index, 0)) / frameBytes_;
+            played_ = std::min(played_, written_);
+        }
+    }
+    if (broken_) written_ = played_;
+    writeIndex_ = writeOffset_ = 0;
+    ends_.clear();
+    triggered_ = false;
+    silentPlayed_ = static_cast<double>(played_);
+    silentTick_ = Clock::now();
+    reportDone(lock, queue_.size());
+}
+
+int PulseDevice::waitTimeoutMs() const {
+    if (paused_ || queue_.empty()) return -1;
+    const bool unwritten = writeIndex_ < queue_.size();
+    // Waiting for room: the server says when it has some.
+    if (unwritten && !broken_) return -1;
+    if (!triggered_ && !broken_ && written_ > played_) {
+        const auto idle = Clock::now() - lastFeed_;
+        if (idle < kIdleGrace) {
+            return static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(kIdleGrace - idle).count());
+        }
+    }
+    // Wake when the oldest buffer should have been played.
+    const uint64_t end = ends_.empty() ? written_ : ends_.front();
+    const uint64_t left = end > played_ ? end - played_ : 0;
+    return static_cast<int>(std::clamp<uint64_t>(left * 1000 / rate_ + 2, 10, 1000));
+}
+
+void PulseDevice::run() {
+    std::unique_lock lock(mutex_);
+    lastFeed_ = silentTick_ = Clock::now();
+    for (;;) {
+        switch (pendingCommand()) {
+            case Command::Pause:
+                if (!paused_) pauseNow();
+                paused_ = true;
+                acknowledge();
+                continue;
+            case Command::Restart:
+                if (paused_) resumeNow();
+                paused_ = false;
+                acknowledge();
+                continue;
+            case Command::Reset:
+                resetNow(lock);
+                acknowledge();
+                continue;
+            case Command::Close:
+                acknowledge();
+                return;
+            case Command::None:
+                break;
+        }
+        if (!paused_) {
+            settle(lock);
+            feed();
+            startIfStalled();
+        }
+        const bool prepared = server_.prepare(waitTimeoutMs());
+        lock.unlock();
+        if (prepared) server_.pollAndDispatch();
+        lock.lock();
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<WaveOutDevice> createPulseDevice() {
+    return std::make_unique<PulseDevice>();
+}
+
+bool soundServerAnswers() {
+    Connection probe;
+    const bool answers = probe.connect();
+    probe.disconnect();
+    return answers;
+}
+
+}  // namespace kivo::device
