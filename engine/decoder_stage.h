@@ -30,17 +30,11 @@ public:
     ~DecoderStage() override;
 
     void setSource(SourceStage* source) { source_ = source; }
-    void setOutput(PipelineStage* output) { output_ = output; }
     // Applied once, before the first frame; later calls have no effect.
     void setStartPercent(int32_t percent) { startPercent_.store(percent); }
 
     // Starts the thread (it waits for the first kick) and hands out the PCM ring.
     StageResult open(ByteRing* input, MarkerRing** pcm);
-
-    // What the stream search found; valid once the Format marker is in the PCM ring.
-    const mpeg::FrameHeader& header() const { return header_; }
-    int32_t frameLength() const { return frameLength_; }
-    int32_t totalFrames() const { return totalFrames_; }
 
 private:
     // A span of input: straight in the ring, or (at the end of the data, with fewer bytes left
@@ -69,7 +63,6 @@ private:
     const WindowHandle notifyWindow_;
     std::atomic<int32_t> startPercent_{0};
     SourceStage* source_ = nullptr;
-    PipelineStage* output_ = nullptr;
     MarkerRing* pcmRing_ = nullptr;
     WorkerThread thread_;
 

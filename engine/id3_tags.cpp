@@ -14,12 +14,6 @@ std::optional<Id3v2Header> parseId3v2Header(const uint8_t* p, size_t n) {
     return h;
 }
 
-uint64_t sourceAudioStart(const uint8_t* p, size_t n) {
-    const auto h = parseId3v2Header(p, n);
-    if (!h) return 0;
-    return h->majorVersion == 3 ? kId3v2HeaderBytes + h->size : kId3v2HeaderBytes;
-}
-
 uint64_t id3v2TagLength(const uint8_t* p, size_t n) {
     const auto h = parseId3v2Header(p, n);
     if (!h) return 0;

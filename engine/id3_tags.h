@@ -20,10 +20,6 @@ struct Id3v2Header {
 // The tag header at `p` when the `n` bytes start with one ("ID3").
 std::optional<Id3v2Header> parseId3v2Header(const uint8_t* p, size_t n);
 
-// Where the file source lets the audio begin: after the whole tag for version 2.3, right after
-// the 10-byte header for other versions (the stream search steps over the rest), 0 without a tag.
-uint64_t sourceAudioStart(const uint8_t* p, size_t n);
-
 // The whole length of a leading tag of any version (header, body and a version 2.4 footer);
 // 0 without a tag.
 uint64_t id3v2TagLength(const uint8_t* p, size_t n);

@@ -31,14 +31,4 @@ StageMessagePtr MarkerRing::takeFirstMarker() {
     return message;
 }
 
-void MarkerRing::setQueuedCount(uint32_t bytes) {
-    std::lock_guard lock(mutex_);
-    queuedCount_ = bytes;
-}
-
-uint32_t MarkerRing::queuedCount() const {
-    std::lock_guard lock(mutex_);
-    return queuedCount_;
-}
-
 }  // namespace kivo

@@ -24,9 +24,6 @@ public:
     StageResult postMarker(StageMessagePtr message);
     // The first marker's message, removed from the ring; null when there is none.
     StageMessagePtr takeFirstMarker();
-    // Bytes the reader has handed on but not yet consumed.
-    void setQueuedCount(uint32_t bytes);
-    uint32_t queuedCount() const;
 
 private:
     struct Marker {
@@ -34,7 +31,6 @@ private:
         StageMessagePtr message;
     };
     std::deque<Marker> markers_;
-    uint32_t queuedCount_ = 0;
 };
 
 }  // namespace kivo

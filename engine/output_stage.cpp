@@ -264,7 +264,6 @@ bool OutputStage::queueBlock(uint8_t* block) {
         return false;
     }
     queuedBytes_ += blockBytes_;
-    pcmRing_->setQueuedCount(queuedBytes_);
     decoder_->kick();
     return true;
 }
@@ -314,7 +313,6 @@ bool OutputStage::releasePlayed() {
         if (pcmRing_->ByteRing::reserveRead(blockBytes_, &span) != kStageOk) return false;
         pcmRing_->commitRead(blockBytes_);
         queuedBytes_ -= blockBytes_;
-        pcmRing_->setQueuedCount(queuedBytes_);
         {
             std::lock_guard lock(completionLock_);
             played->user = 0;

@@ -93,7 +93,6 @@ std::unique_ptr<OutputStage> Player::buildPipeline(WindowHandle notifyWindow) {
         auto output = std::make_unique<OutputStage>(this);
         auto decoder = std::make_unique<DecoderStage>(this, notifyWindow, pipelineDecoderOps());
         decoder->setSource(source.get());
-        decoder->setOutput(output.get());
         output->setSource(std::move(source));
         output->setDecoder(std::move(decoder));
         return output;

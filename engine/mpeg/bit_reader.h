@@ -1,6 +1,6 @@
 // MSB-first bit reader over a buffer that stays readable for at least 8 bytes past the last
-// position the caller can reach (the reservoir and the side-information copy are padded), so a
-// refill is one unaligned 64-bit load with no end test.
+// position the caller can reach (the reservoir, the side-information copy and the Layer II frame
+// copy are padded), so a refill is one unaligned 64-bit load with no end test.
 #pragma once
 
 #include <cstddef>
@@ -47,11 +47,6 @@ public:
         skip(n);
         return v;
     }
-    uint32_t takeBit() {
-        const uint32_t v = static_cast<uint32_t>(cache_ >> 63);
-        skip(1);
-        return v;
-    }
     // The next bit when `present`, else 0 and nothing consumed.
     uint32_t takeSignIf(bool present) {
         const uint32_t n = present;
@@ -59,13 +54,14 @@ public:
         skip(static_cast<int>(n));
         return v;
     }
+    // Steps over n >= 0 bits, however many.
+    void advance(int64_t n) { seek(base_, position() + n); }
     // Any n <= 32, refilling as needed.
     uint32_t read(int n) {
         if (bits_ < n) refill();
         return take(n);
     }
 
-    int cachedBits() const { return bits_; }
     // The next byte a refill loads; at most 8 bytes past the read position.
     const uint8_t* loadPointer() const { return next_; }
     // Bits consumed since `base`.

@@ -4,80 +4,20 @@
 // dispatch per entry. Entries at and above the subband limit are read for their allocation
 // and scale factors but their samples are skipped with one precomputed bit count per granule.
 //
-// The reader is bounded to the frame: bits past its end read as zero and are noticed. Damage
-// in the allocation or scale factors silences the frame; samples that run past the end
+// The frame is read from a zero-padded copy: bits past its end read as zero and are noticed.
+// Damage in the allocation or scale factors silences the frame; samples that run past the end
 // silence the granule where that happens and the rest of the frame.
 #include "layer2.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "bit_reader.h"
 #include "frame_length.h"
 #include "layer2_tables.h"
 
 namespace kivo::mpeg {
 namespace {
-
-// MSB-first reader over `size` bytes that never touches a byte beyond them; past the end it
-// delivers zero bits. The unread bits sit at the top of a 64-bit cache.
-class FrameBitReader {
-public:
-    FrameBitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-    // At least n (<= 56) bits cached.
-    void ensure(int n) {
-        if (bits_ < n) refill();
-    }
-    // n (1..32) bits that are cached.
-    uint32_t take(int n) {
-        const auto v = static_cast<uint32_t>(cache_ >> (64 - n));
-        cache_ <<= n;
-        bits_ -= n;
-        return v;
-    }
-    // 1 <= n <= 32.
-    uint32_t read(int n) {
-        ensure(n);
-        return take(n);
-    }
-    void skip(size_t n) {
-        if (n < static_cast<size_t>(bits_)) {
-            if (n) take(static_cast<int>(n));
-            return;
-        }
-        n -= static_cast<size_t>(bits_);
-        cache_ = 0;
-        bits_ = 0;
-        loaded_ += n / 8;
-        if (n % 8) read(static_cast<int>(n % 8));
-    }
-    // Whether more bits were taken than the span holds.
-    bool overran() const { return loaded_ * 8 - static_cast<size_t>(bits_) > size_ * 8; }
-
-private:
-    void refill() {
-        if (loaded_ + 8 <= size_) {
-            uint64_t v;
-            std::memcpy(&v, data_ + loaded_, 8);
-            cache_ |= __builtin_bswap64(v) >> bits_;
-            loaded_ += static_cast<size_t>((63 - bits_) >> 3);
-            bits_ |= 56;
-            return;
-        }
-        while (bits_ <= 56) {
-            const uint64_t byte = loaded_ < size_ ? data_[loaded_] : 0;
-            cache_ |= byte << (56 - bits_);
-            ++loaded_;
-            bits_ += 8;
-        }
-    }
-
-    const uint8_t* data_;
-    size_t size_;
-    size_t loaded_ = 0;  // bytes moved into the cache, zeros past the end included
-    uint64_t cache_ = 0;
-    int bits_ = 0;
-};
 
 // Three-digit codes of the grouped classes, least significant digit first, each digit less
 // the middle level. Codes the level count cannot produce give three zeros.
@@ -167,18 +107,86 @@ inline float classFactor(int cls) {
     return 2.0f / static_cast<float>(kLayer2ClassLevels[cls]);
 }
 
+// The frame's bit allocation as entries in bitstream order.
+struct Allocation {
+    Entry entry[kMaxEntries];
+    int count = 0;
+    int decoded = 0;       // entries below the subband limit
+    int64_t skipBits = 0;  // per granule, of the entries at and above the limit
+};
+
+// Subbands below the joint-stereo bound carry one allocation per channel, those above one for
+// both channels.
+void readAllocation(BitReader& br, const Layer2AllocationTable& table, int channels, int bound,
+                    int subbandLimit, Allocation& a) {
+    int sb = 0;
+    for (const Layer2AllocationGroup& group : table.group) {
+        for (int i = 0; i < group.subbands; ++i, ++sb) {
+            const bool joint = sb >= bound;
+            int granuleBits = 0;
+            for (int ch = 0; ch < channels; ++ch) {
+                const int cls = joint && ch == 1 ? a.entry[a.count - 1].cls
+                                                 : group.classOf[br.read(group.bits)];
+                Entry& e = a.entry[a.count++];
+                describeClass(e, cls, joint && ch == 0);
+                e.cell = static_cast<uint16_t>(channels == 2 ? 2 * sb + ch : sb);
+                if (!(joint && ch == 1)) granuleBits += kLayer2GranuleBits[cls];
+            }
+            if (sb < subbandLimit) {
+                a.decoded = a.count;
+            } else {
+                a.skipBits += granuleBits;
+            }
+        }
+    }
+}
+
+// The scale-factor selection of every entry that has samples, then its scale factors, folded
+// with the class step into one factor per part.
+void readScaleFactors(BitReader& br, Allocation& a) {
+    uint8_t selection[kMaxEntries];
+    for (int e = 0; e < a.count; ++e) selection[e] = a.entry[e].cls ? br.read(2) : 0;
+    for (int e = 0; e < a.count; ++e) {
+        Entry& en = a.entry[e];
+        if (!en.cls) {
+            en.factor[0] = en.factor[1] = en.factor[2] = 0.0f;
+            continue;
+        }
+        int index[3];
+        index[0] = br.read(6);
+        switch (selection[e]) {
+            case 0:
+                index[1] = br.read(6);
+                index[2] = br.read(6);
+                break;
+            case 1:
+                index[1] = index[0];
+                index[2] = br.read(6);
+                break;
+            case 2:
+                index[1] = index[2] = index[0];
+                break;
+            default:
+                index[1] = index[2] = br.read(6);
+                break;
+        }
+        const float c = classFactor(en.cls);
+        for (int part = 0; part < 3; ++part) en.factor[part] = kLayer2ScaleFactors[index[part]] * c;
+    }
+}
+
 // Three samples of one entry into three consecutive slots; a joint entry also fills the
 // right channel's cell (the next entry) with that entry's factor.
-inline void readGranule(FrameBitReader& br, const Entry* e, int part, float* cell) {
+inline void readGranule(BitReader& br, const Entry* e, int part, float* cell) {
     constexpr int kNext = Layer2Decoder::kSlotFloats;
     float v0, v1, v2;
+    br.refill();  // three plain samples take at most 48 bits, a grouped code 10
     if (!isGrouped(e->kind)) {
-        br.ensure(3 * e->bits);
         v0 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
         v1 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
         v2 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
     } else {
-        const int8_t* d = e->digits[br.read(e->bits)];
+        const int8_t* d = e->digits[br.take(e->bits)];
         v0 = d[0];
         v1 = d[1];
         v2 = d[2];
@@ -194,6 +202,53 @@ inline void readGranule(FrameBitReader& br, const Entry* e, int part, float* cel
         cell[2 * kNext + 1] = v2 * r;
     }
 }
+
+// The samples of every granule into `block`. Returns the first slot that holds no decoded
+// samples: 0 when the allocation or scale factors already ran past `endBit`, else the granule
+// whose samples run past it, else kSlots.
+int readSamples(BitReader& br, const Allocation& a, int64_t endBit, float* block,
+                uint64_t& liveCells) {
+    constexpr int kSlots = Layer2Decoder::kSlots;
+    constexpr int kSlotFloats = Layer2Decoder::kSlotFloats;
+    if (br.position() > endBit) return 0;
+    // Cells without samples are cleared once (when they hold old samples); the granule loop
+    // visits only entries that read samples (the right half of a joint pair is filled by its
+    // left half).
+    const Entry* active[kMaxEntries];
+    int actives = 0;
+    for (int e = 0; e < a.decoded; ++e) {
+        const Entry& en = a.entry[e];
+        const uint64_t bit = uint64_t{1} << en.cell;
+        if (en.kind == kZero) {
+            if (liveCells & bit) {
+                for (int slot = 0; slot < kSlots; ++slot) block[slot * kSlotFloats + en.cell] = 0;
+                liveCells &= ~bit;
+            }
+        } else {
+            active[actives++] = &en;
+            liveCells |= bit;
+            if (isJoint(en.kind)) {
+                liveCells |= bit << 1;
+                ++e;
+            }
+        }
+    }
+    for (int slot = 0; slot < kSlots; slot += 3) {
+        const int part = slot / 12;
+        float* row = block + slot * kSlotFloats;
+        for (int i = 0; i < actives; ++i) readGranule(br, active[i], part, row + active[i]->cell);
+        br.advance(a.skipBits);
+        if (br.position() > endBit) return slot;
+    }
+    return kSlots;
+}
+
+// The most bits one frame can make the reader consume: header, CRC, allocation, selections,
+// scale factors and twelve granules of 16-bit samples in every entry. The frame copy holds
+// that much and the reader's look-ahead, so that reading never leaves it.
+constexpr int64_t kMostFrameBits =
+    32 + 16 + 32 * 2 * 4 + kMaxEntries * 2 + kMaxEntries * 3 * 6 + 12 * kMaxEntries * 3 * 16;
+static_assert(Layer2Decoder::kFrameCopyBytes >= kMostFrameBits / 8 + 16);
 
 }  // namespace
 
@@ -237,140 +292,44 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     return 1;
 }
 
+bool Layer2Decoder::belongsToStream(const FrameHeader& h) const {
+    return h.syncKind == 1 && h.id == id_ && h.layerCode == 2 && h.bitrateIndex == bitrateIndex_ &&
+           h.sampleRateIndex == sampleRateIndex_ && (h.mode == 3 ? 1 : 2) == channels_;
+}
+
 uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
                                     SynthesisState& synth) {
     if (!table_ || !frame || !pcm || available < 4) return 0;
-    const uint32_t length = static_cast<uint32_t>(frameBytes_) + ((frame[2] >> 1) & 1);
-    FrameBitReader br(frame, std::min<size_t>(available, length));
+    // A frame of another kind than the stream's would be read with the wrong tables and frame
+    // length: refuse it so that the caller resynchronises.
+    const FrameHeader h = parseFrameHeader(frame);
+    if (frame[0] != 0xFF || !belongsToStream(h)) return 0;
+    const uint32_t length = static_cast<uint32_t>(frameBytes_) + static_cast<uint32_t>(h.padding);
 
-    if (br.read(12) != 0xFFF) return 0;
-    const int id = br.read(1);
-    const int layer = br.read(2);
-    const int protection = br.read(1);
-    const int bitrateIndex = br.read(4);
-    const int sampleRateIndex = br.read(2);
-    br.read(2);  // padding (taken above), private bit
-    const int mode = br.read(2);
-    const int modeExtension = br.read(2);
-    br.read(4);  // copyright, original, emphasis
-    // A frame of another kind than the stream's would be read with the wrong tables and
-    // frame length: refuse it so that the caller resynchronises.
-    if (id != id_ || layer != 2 || bitrateIndex != bitrateIndex_ ||
-        sampleRateIndex != sampleRateIndex_ || (mode == 3 ? 1 : 2) != channels_) {
-        return 0;
-    }
-    if (protection == 0) br.read(16);  // CRC, not checked
+    // The frame is read from a zero-padded copy, so that bits past its end read as zero and
+    // the reader never touches a byte beyond it.
+    const size_t span = std::min<size_t>({available, length, kFrameCopyBytes - 16});
+    std::memcpy(frame_, frame, span);
+    std::memset(frame_ + span, 0, kFrameCopyBytes - span);
+    const int64_t endBit = static_cast<int64_t>(span) * 8;
+    BitReader br(frame_, h.protectionBit == 0 ? 48 : 32);  // the CRC is not checked
 
-    // Bit allocation: subbands below the joint-stereo bound carry one allocation per channel,
-    // those above one for both channels.
-    const int channels = channels_;
-    const int bound = channels == 2 && mode == 1 ? 4 * (modeExtension + 1) : 32;
-    Entry entries[kMaxEntries];
-    int count = 0;
-    int decoded = 0;  // entries below the subband limit
-    size_t skipBits = 0;
-    int sb = 0;
-    for (const Layer2AllocationGroup& group : table_->group) {
-        for (int i = 0; i < group.subbands; ++i, ++sb) {
-            const bool joint = sb >= bound;
-            int granuleBits = 0;
-            for (int ch = 0; ch < channels; ++ch) {
-                const int cls =
-                    joint && ch == 1 ? entries[count - 1].cls : group.classOf[br.read(group.bits)];
-                Entry& e = entries[count++];
-                describeClass(e, cls, joint && ch == 0);
-                e.cell = static_cast<uint16_t>(channels == 2 ? 2 * sb + ch : sb);
-                if (!(joint && ch == 1)) granuleBits += kLayer2GranuleBits[cls];
-            }
-            if (sb < subbandLimit_) {
-                decoded = count;
-            } else {
-                skipBits += static_cast<size_t>(granuleBits);
-            }
-        }
-    }
-
-    // Scale-factor selection, then the scale factors of every part.
-    uint8_t selection[kMaxEntries];
-    for (int e = 0; e < count; ++e) selection[e] = entries[e].cls ? br.read(2) : 0;
-    for (int e = 0; e < count; ++e) {
-        Entry& en = entries[e];
-        if (!en.cls) {
-            en.factor[0] = en.factor[1] = en.factor[2] = 0.0f;
-            continue;
-        }
-        int index[3];
-        index[0] = br.read(6);
-        switch (selection[e]) {
-            case 0:
-                index[1] = br.read(6);
-                index[2] = br.read(6);
-                break;
-            case 1:
-                index[1] = index[0];
-                index[2] = br.read(6);
-                break;
-            case 2:
-                index[1] = index[2] = index[0];
-                break;
-            default:
-                index[1] = index[2] = br.read(6);
-                break;
-        }
-        const float c = classFactor(en.cls);
-        for (int part = 0; part < 3; ++part) en.factor[part] = kLayer2ScaleFactors[index[part]] * c;
-    }
-
-    int silentFrom = kSlots;  // first slot that carries no decoded samples
-    if (br.overran()) {
-        silentFrom = 0;
-    } else {
-        // Cells without samples are cleared once (when they hold old samples); the granule loop
-        // visits only entries that read samples (the right half of a joint pair is filled by its
-        // left half).
-        const Entry* active[kMaxEntries];
-        int actives = 0;
-        for (int e = 0; e < decoded; ++e) {
-            const Entry& en = entries[e];
-            const uint64_t bit = uint64_t{1} << en.cell;
-            if (en.kind == kZero) {
-                if (liveCells_ & bit) {
-                    for (int slot = 0; slot < kSlots; ++slot)
-                        block_[slot * kSlotFloats + en.cell] = 0;
-                    liveCells_ &= ~bit;
-                }
-            } else {
-                active[actives++] = &en;
-                liveCells_ |= bit;
-                if (isJoint(en.kind)) {
-                    liveCells_ |= bit << 1;
-                    ++e;
-                }
-            }
-        }
-        for (int slot = 0; slot < kSlots; slot += 3) {
-            const int part = slot / 12;
-            float* row = block_ + slot * kSlotFloats;
-            for (int a = 0; a < actives; ++a)
-                readGranule(br, active[a], part, row + active[a]->cell);
-            br.skip(skipBits);
-            if (br.overran()) {
-                silentFrom = slot;
-                break;
-            }
-        }
-    }
+    Allocation allocation;
+    const int bound = channels_ == 2 && h.mode == 1 ? 4 * (h.modeExtension + 1) : 32;
+    readAllocation(br, *table_, channels_, bound, subbandLimit_, allocation);
+    readScaleFactors(br, allocation);
+    const int silentFrom = readSamples(br, allocation, endBit, block_, liveCells_);
     if (silentFrom < kSlots) {
         std::memset(block_ + silentFrom * kSlotFloats, 0,
                     sizeof(float) * kSlotFloats * static_cast<size_t>(kSlots - silentFrom));
     }
 
-    if (channels == 1) {
+    if (channels_ == 1) {
         synthesizeLayer2Single(synth, block_, pcm, kSlots);
     } else {
         synthesizeLayer2Stereo(synth, block_, pcm, kSlots);
     }
-    const uint64_t produced = static_cast<uint64_t>(kSlots) * 32 * channels * sizeof(int16_t);
+    const uint64_t produced = static_cast<uint64_t>(kSlots) * 32 * channels_ * sizeof(int16_t);
     return produced << 32 | length;
 }
 

@@ -18,6 +18,8 @@ public:
     // interleaved, or one channel in the first half).
     static constexpr int kSlots = 36;
     static constexpr int kSlotFloats = 64;
+    // Bytes of the zero-padded frame copy: more than any frame can make the reader consume.
+    static constexpr size_t kFrameCopyBytes = 4832;
 
     // decoderInit for layer code 2: returns 1 and fills *format when accepted, else 0.
     int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit,
@@ -31,6 +33,9 @@ public:
     int subbandLimit() const { return subbandLimit_; }
 
 private:
+    // Whether a frame header repeats the fields every frame of the stream must share.
+    bool belongsToStream(const FrameHeader& h) const;
+
     const Layer2AllocationTable* table_ = nullptr;  // null until a stream is accepted
     int32_t frameBytes_ = 0;
     int32_t channels_ = 0;
@@ -41,6 +46,7 @@ private:
     int32_t sampleRateIndex_ = 0;
     uint64_t liveCells_ = 0;  // bit c: column c of the block may hold samples
     alignas(16) float block_[kSlots * kSlotFloats] = {};
+    uint8_t frame_[kFrameCopyBytes] = {};
 };
 
 }  // namespace kivo::mpeg
