@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "mpeg/frame_length.h"
-#include "player_entry.h"
+#include "notify_messages.h"
 #include "source_stage.h"
 
 namespace kivo {
@@ -177,13 +177,12 @@ void DecoderStage::seekToStart(int32_t percent) {
 
 void DecoderStage::postProgress() {
     if (notifyWindow_ == 0) return;
-    NotifyWindows* windows = notifyWindows();
-    if (!windows || !windows->isWindow(notifyWindow_)) return;
     double percent = totalFrames_ > 0 ? framesDone_ * 100.0 / totalFrames_ : 0.0;
     const int32_t whole = static_cast<int32_t>(std::clamp(percent, 0.0, 99.0));
     if (whole == lastPercent_) return;
-    windows->postMessage(notifyWindow_, WM_PLAYPROGRESS, static_cast<uintptr_t>(whole), 0);
-    lastPercent_ = whole;
+    if (postToWindow(notifyWindow_, WM_PLAYPROGRESS, static_cast<uintptr_t>(whole))) {
+        lastPercent_ = whole;
+    }
 }
 
 void DecoderStage::endOfStream() {

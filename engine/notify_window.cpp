@@ -16,4 +16,11 @@ NotifyWindows* notifyWindows() {
     return installedWindows.load(std::memory_order_acquire);
 }
 
+bool postToWindow(WindowHandle window, uint32_t message, uintptr_t wParam) {
+    if (window == 0) return false;
+    NotifyWindows* windows = notifyWindows();
+    if (!windows || !windows->isWindow(window)) return false;
+    return windows->postMessage(window, message, wParam, 0);
+}
+
 }  // namespace kivo

@@ -24,4 +24,8 @@ public:
 void setNotifyWindows(NotifyWindows* windows);
 NotifyWindows* notifyWindows();
 
+// Posts a message (lParam 0) to the window through the installed system. Nothing happens for
+// window 0, without a system, or when the window no longer exists; false then.
+bool postToWindow(WindowHandle window, uint32_t message, uintptr_t wParam);
+
 }  // namespace kivo

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "decoder_stage.h"
+#include "notify_messages.h"
 #include "output_stage.h"
-#include "player_entry.h"
 #include "source_stage.h"
 
 namespace kivo {
@@ -136,12 +136,7 @@ void Player::fileEnded() {
     if (quit_.load(std::memory_order_acquire)) return;
     head_.reset();
     setState(kPlayerStopped);
-    if (notifyWindow_ != 0) {
-        NotifyWindows* windows = notifyWindows();
-        if (windows && windows->isWindow(notifyWindow_)) {
-            windows->postMessage(notifyWindow_, WM_PLAYPROGRESS, 100, 0);
-        }
-    }
+    postToWindow(notifyWindow_, WM_PLAYPROGRESS, 100);
     cursor_ += std::strlen(&fileList_[cursor_]) + 1;
     if (fileList_[cursor_] == '\0') {
         cursor_ = 0;

@@ -1,18 +1,15 @@
 // The engine as its callers reach it: six entry points looked up by name through an
-// EntryResolver, and the progress message posted to the caller's window.
+// EntryResolver, and the messages posted to the caller's window (notify_messages.h).
 #pragma once
 
 #include <cstdint>
 
+#include "notify_messages.h"
 #include "notify_window.h"
 
 namespace kivo {
 
 class Player;
-
-// Posted to the notify window with lParam 0; wParam is 0..99 while a song plays and 100 when
-// it has ended.
-inline constexpr uint32_t WM_PLAYPROGRESS = 0x8075;
 
 // What GetPlayState answers.
 inline constexpr int32_t kPlayStatePlaying = 1;

@@ -21,7 +21,7 @@ void Label::setTextColour(uint32_t bgr) {
 bool Label::event(QEvent* e) {
     if (e->type() == NotifyEvent::eventType()) {
         auto* n = static_cast<NotifyEvent*>(e);
-        if (n->message == kPlayProgressMessage) emit progress(static_cast<int>(n->wParam));
+        if (n->message == WM_PLAYPROGRESS) emit progress(static_cast<int>(n->wParam));
         return true;
     }
     return QLabel::event(e);

@@ -9,12 +9,10 @@
 #include <memory>
 #include <mutex>
 
+#include "notify_messages.h"
 #include "notify_window.h"
 
 namespace kivo::runtime {
-
-// The engine's playback progress message.
-inline constexpr uint32_t kPlayProgressMessage = 0x8075;
 
 // How a posted message arrives at its object.
 class NotifyEvent : public QEvent {

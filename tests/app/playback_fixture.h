@@ -149,7 +149,7 @@ protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == runtime::NotifyEvent::eventType()) {
             const auto* notify = static_cast<runtime::NotifyEvent*>(e);
-            if (notify->message == runtime::kPlayProgressMessage) {
+            if (notify->message == WM_PLAYPROGRESS) {
                 values.push_back(int(notify->wParam));
                 otherThread |= QThread::currentThread() != label_->thread();
             }

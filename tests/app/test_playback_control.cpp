@@ -283,8 +283,7 @@ TEST_F(PlaybackControlTest, AFastBurstOfProgressDoesNotStackAnimations) {
                      [&](int percent) { handled.push_back(percent); });
     for (int percent = 1; percent <= 30; ++percent) {
         QCoreApplication::postEvent(
-            w.nowPlayingLabel,
-            new runtime::NotifyEvent(runtime::kPlayProgressMessage, uintptr_t(percent), 0));
+            w.nowPlayingLabel, new runtime::NotifyEvent(WM_PLAYPROGRESS, uintptr_t(percent), 0));
     }
     ASSERT_TRUE(waitUntil([&] { return handled.size() == 30; }));
     std::vector<int> expected;

@@ -26,7 +26,7 @@ TEST_F(NotifyWindowsTest, InstalledForTheEngineWhileItLives) {
     EXPECT_EQ(notifyWindows(), nullptr);
     EXPECT_EQ(notifyHandleOf(&label), 0u);
     // The label's own connections outlive the notify windows.
-    NotifyEvent progress(kPlayProgressMessage, 42, 0);
+    NotifyEvent progress(WM_PLAYPROGRESS, 42, 0);
     QCoreApplication::sendEvent(&label, &progress);
     EXPECT_EQ(seen, 1);
 }
@@ -44,10 +44,9 @@ TEST_F(NotifyWindowsTest, ProgressFromAnotherThreadArrivesInPostingOrderOnTheWin
         otherThread |= std::this_thread::get_id() != windowThread;
     });
     std::thread engine([&] {
-        for (int p = 0; p < 100; ++p)
-            notifyWindows()->postMessage(handle, kPlayProgressMessage, p, 0);
+        for (int p = 0; p < 100; ++p) notifyWindows()->postMessage(handle, WM_PLAYPROGRESS, p, 0);
         notifyWindows()->postMessage(handle, 0x8001, 7, 0);  // not ours: ignored
-        notifyWindows()->postMessage(handle, kPlayProgressMessage, 100, 0);
+        notifyWindows()->postMessage(handle, WM_PLAYPROGRESS, 100, 0);
     });
     engine.join();
     EXPECT_TRUE(seen.empty());  // nothing arrives before the window thread handles events
@@ -63,17 +62,17 @@ TEST_F(NotifyWindowsTest, DestroyedWindowsAreGoneAndTheirMessagesDropped) {
     QObject::connect(label, &Label::progress, [&](int) { ++seen; });
     WindowHandle handle = notifyHandleOf(label);
     EXPECT_TRUE(windows->isWindow(handle));
-    EXPECT_TRUE(windows->postMessage(handle, kPlayProgressMessage, 5, 0));  // still queued
+    EXPECT_TRUE(windows->postMessage(handle, WM_PLAYPROGRESS, 5, 0));  // still queued
     delete label;
     EXPECT_FALSE(windows->isWindow(handle));
-    EXPECT_FALSE(windows->postMessage(handle, kPlayProgressMessage, 6, 0));
+    EXPECT_FALSE(windows->postMessage(handle, WM_PLAYPROGRESS, 6, 0));
     processPendingEvents();
     EXPECT_EQ(seen, 0);
     // A new label never gets the handle of a destroyed one.
     Label next;
     EXPECT_NE(notifyHandleOf(&next), handle);
     EXPECT_FALSE(windows->isWindow(0));
-    EXPECT_FALSE(windows->postMessage(0, kPlayProgressMessage, 1, 0));
+    EXPECT_FALSE(windows->postMessage(0, WM_PLAYPROGRESS, 1, 0));
 }
 
 TEST_F(NotifyWindowsTest, PostingWhileTheWindowIsDestroyedIsSafe) {
@@ -83,7 +82,7 @@ TEST_F(NotifyWindowsTest, PostingWhileTheWindowIsDestroyedIsSafe) {
     std::atomic<bool> stop{false};
     std::thread engine([&] {
         for (int i = 0; i < 200000 && !stop; ++i) {
-            notifyWindows()->postMessage(handle, kPlayProgressMessage, 1, 0);
+            notifyWindows()->postMessage(handle, WM_PLAYPROGRESS, 1, 0);
         }
     });
     processPendingEvents();
