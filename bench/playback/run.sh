@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Playback figures: CPU and peak memory of kivo-play playing a 128 kbps song in real time
-# through ALSA into a private PulseAudio null sink, mpg123 -o pulse on the same song into the
-# same sink beside it, and the engine's time from NewPlay to its first device buffer.
+# Playback figures: CPU and peak memory of kivo-play playing a 128 kbps song in real time into
+# a private PulseAudio null sink, natively and through ALSA's pulse plugin, with mpg123 -o pulse
+# on the same song into the same sink at the same time, and the engine's time from NewPlay to
+# its first device buffer.
 #   bench/playback/run.sh [BUILD_DIR] [SECONDS]      (markdown on standard output)
 # Needs: bash tools/setup.sh mpg123 lame sox
 set -euo pipefail
@@ -42,28 +43,40 @@ HOME=$work pulseaudio -n -F "$work/default.pa" --daemonize=yes --exit-idle-time=
 for _ in $(seq 100); do [ -S "$work/native" ] && break; sleep 0.05; done
 pulse_pid=$(cat "$work/runtime/pulse/pid")
 
-# user s, system s, peak resident KiB, elapsed s of one command
-measure() { /usr/bin/time -f "%U %S %M %e" -o "$work/time" "$@" </dev/null >/dev/null 2>&1; cat "$work/time"; }
+# user s, system s, peak resident KiB, elapsed s of one command, into the file $1
+measure() {
+  local out=$1
+  shift
+  /usr/bin/time -f "%U %S %M %e" -o "$out" "$@" </dev/null >/dev/null 2>&1
+}
 cpu() { awk '{ printf "%.2f", ($1 + $2) * 100 / $4 }' <<<"$1"; }
 mib() { awk '{ printf "%.1f", $3 / 1024 }' <<<"$1"; }
 
-kivo=$(measure "$build/bin/kivo-play" --device alsa "$work/song.mp3")
-peer=$(measure mpg123 -q -o pulse "$work/song.mp3")
+# The three players side by side, so that a busy machine weighs on each alike.
+measure "$work/pulse.time" "$build/bin/kivo-play" --device pulse "$work/song.mp3" &
+measure "$work/alsa.time" "$build/bin/kivo-play" --device alsa "$work/song.mp3" &
+measure "$work/peer.time" mpg123 -q -o pulse "$work/song.mp3" &
+wait
+kivo=$(cat "$work/pulse.time")
+alsa=$(cat "$work/alsa.time")
+peer=$(cat "$work/peer.time")
 start=$("$build/bin/kivo-bench-start" "$work/song.mp3" 30)
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 
 cat <<MD
 # Playback figures
 
 Measured by \`bench/playback/run.sh\` on $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')),
-$(date -u +%Y-%m-%d), a ${seconds}-second 128 kbps joint-stereo MP3 at 44.1 kHz played in real time into a
-private PulseAudio null sink. CPU is user + system time of the whole process over its run,
-in % of one core; the sound server's own work is not counted for either player.
+$(date -u +%Y-%m-%d), load average $load at the end, a ${seconds}-second 128 kbps joint-stereo MP3
+at 44.1 kHz played in real time into a private PulseAudio null sink by the three players at
+once. CPU is user + system time of the whole process over its run, in % of one core; the sound
+server's own work is not counted for any player.
 
-| what | kivo-play (ALSA, default device) | mpg123 -o pulse | goal |
-|---|---|---|---|
-| CPU while playing | $(cpu "$kivo") % | $(cpu "$peer") % | at most 1 % |
-| peak resident memory | $(mib "$kivo") MiB | $(mib "$peer") MiB | under 8 MB |
-| wall time for the song | $(awk '{print $4}' <<<"$kivo") s | $(awk '{print $4}' <<<"$peer") s | |
+| what | kivo-play (PulseAudio, the default) | kivo-play --device alsa | mpg123 -o pulse | goal |
+|---|---|---|---|---|
+| CPU while playing | $(cpu "$kivo") % | $(cpu "$alsa") % | $(cpu "$peer") % | no more than mpg123 |
+| peak resident memory | $(mib "$kivo") MiB | $(mib "$alsa") MiB | $(mib "$peer") MiB | under 8 MiB |
+| wall time for the song | $(awk '{print $4}' <<<"$kivo") s | $(awk '{print $4}' <<<"$alsa") s | $(awk '{print $4}' <<<"$peer") s | |
 
 Start-up, NewPlay to the first buffer handed to the device (virtual device paced in real time,
 goal under 30 ms each):
