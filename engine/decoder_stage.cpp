@@ -152,7 +152,9 @@ StageResult DecoderStage::initialiseDecoder() {
     output.sampleRate = format.sampleRate;
     output.blockBytes = static_cast<int32_t>(blockBytes_);
     output.samplesPerBlock = samplesPerBlock;
-    return pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
+    const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
+    kickConsumer();
+    return posted;
 }
 
 void DecoderStage::seekToStart(int32_t percent) {
@@ -187,6 +189,7 @@ void DecoderStage::postProgress() {
 
 void DecoderStage::endOfStream() {
     pcmRing_->postMarker(std::make_unique<StageMessage>(kEndOfStreamMarker));
+    kickConsumer();
 }
 
 // At the end of the data only a whole frame is decoded; a cut-off last frame is dropped.
@@ -247,6 +250,7 @@ StageResult DecoderStage::frameLoop() {
         const uint32_t produced = std::min(mpeg::producedBytes(decoded), blockBytes_);
         result = pcmRing_->commitWrite(produced);
         if (result != kStageOk) return result;
+        kickConsumer();
         ++framesDone_;
         progressDue = true;
     }

@@ -1,19 +1,11 @@
 #include "output_stage.h"
 
 #include <chrono>
-#include <new>
 #include <thread>
-
-#include "decoder_stage.h"
-#include "source_stage.h"
 
 namespace kivo {
 
 namespace {
-
-void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 bool sameFormat(const OutputFormat& a, const OutputFormat& b) {
     return a.bitsPerSample == b.bitsPerSample && a.channels == b.channels &&
@@ -23,7 +15,8 @@ bool sameFormat(const OutputFormat& a, const OutputFormat& b) {
 // A device that lets go of its buffers within this many close attempts, 100 ms apart.
 constexpr int kCloseAttempts = 50;
 
-// The longest the output thread sleeps between looks at the queue when nothing wakes it.
+// The longest the output thread sleeps between looks at the ring and the queue when nothing
+// wakes it.
 constexpr std::chrono::milliseconds kQueueLook{100};
 
 }  // namespace
@@ -34,66 +27,22 @@ OutputStage::OutputStage(StageOwner* owner) : PipelineStage(owner) {
 
 OutputStage::~OutputStage() {
     requestStop();
-    wakeOutputThread();
+    signalEvent();
     thread_.join();
     closeDevice();
-    // The decoder goes first: it reads the source's ring and kicks the source.
-    if (source_) source_->setConsumer(nullptr);
-    if (decoder_) decoder_->pause();
-    if (source_) source_->pause();
-    decoder_.reset();
-    source_.reset();
 }
 
-void OutputStage::setSource(std::unique_ptr<SourceStage> source) {
-    source_ = std::move(source);
-}
-
-void OutputStage::setDecoder(std::unique_ptr<DecoderStage> decoder) {
-    decoder_ = std::move(decoder);
-}
-
-StageResult OutputStage::openChain(const char* path) {
-    try {
-        return openChainLocked(path);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
-}
-
-StageResult OutputStage::openChainLocked(const char* path) {
+void OutputStage::setInput(MarkerRing* pcm, PipelineStage* producer) {
     std::lock_guard lock(mutex_);
-    if (!source_ || !decoder_) return kNotConnected;
-    StageResult result = source_->setPath(path);
-    if (result != kStageOk) return result;
-    ByteRing* sourceRing = nullptr;
-    result = source_->start(&sourceRing);
-    if (result != kStageOk) return result;
-    source_->setConsumer(decoder_.get());
-    MarkerRing* pcm = nullptr;
-    result = decoder_->open(sourceRing, &pcm);
-    if (result != kStageOk) return result;
     pcmRing_ = pcm;
+    producer_ = producer;
     inputRing_ = pcm;
-    return kStageOk;
-}
-
-void OutputStage::setStartPercent(int32_t percent) {
-    std::lock_guard lock(mutex_);
-    if (decoder_) decoder_->setStartPercent(percent);
 }
 
 void OutputStage::pause() {
-    PipelineStage::pause();
-    wakeOutputThread();
+    PipelineStage::pause();  // kicks, which wakes the output thread
     std::lock_guard lock(mutex_);
     if (deviceReady_) device_->pause();
-}
-
-void OutputStage::wakeOutputThread() {
-    // Taking the lock orders the flag just set before the sleeper's last look at it.
-    { std::lock_guard lock(completionLock_); }
-    bufferPlayed_.notify_all();
 }
 
 void OutputStage::run() {
@@ -104,25 +53,57 @@ void OutputStage::run() {
     PipelineStage::run();
 }
 
+void OutputStage::kick() {
+    signalEvent();
+}
+
 StageResult OutputStage::resetOutput() {
     std::lock_guard lock(mutex_);
     if (deviceReady_) device_->reset();
     return kStageOk;
 }
 
-void OutputStage::bufferDone(device::DeviceBuffer* buffer) {
+uint64_t OutputStage::eventCount() {
     std::lock_guard lock(completionLock_);
-    if (buffer->user > 0) buffer->user = -buffer->user;
-    bufferPlayed_.notify_all();
+    return events_;
+}
+
+void OutputStage::signalEvent() {
+    // Counting under the lock orders the event (and a flag set before it) before the
+    // sleeper's last look.
+    {
+        std::lock_guard lock(completionLock_);
+        ++events_;
+    }
+    eventSignal_.notify_all();
+}
+
+void OutputStage::waitForEvent(uint64_t seen) {
+    std::unique_lock lock(completionLock_);
+    eventSignal_.wait_for(lock, kQueueLook,
+                          [&] { return events_ != seen || stopRequested() || paused(); });
+}
+
+void OutputStage::bufferDone(device::DeviceBuffer* header) {
+    {
+        std::lock_guard lock(completionLock_);
+        Buffer& buffer = buffers_[static_cast<size_t>(header->user)];
+        if (buffer.state == BufferState::Queued) buffer.state = BufferState::Played;
+        ++events_;
+    }
+    eventSignal_.notify_all();
 }
 
 StageResult OutputStage::openDevice(const OutputFormat& format) {
     std::lock_guard lock(mutex_);
     format_ = format;
     blockBytes_ = static_cast<uint32_t>(format.blockBytes);
-    const uint32_t headerCount = pcmRing_->size() / blockBytes_ - 1;
-    headers_.assign(headerCount, device::DeviceBuffer{});
-    for (device::DeviceBuffer& header : headers_) header.bytes = blockBytes_;
+    const uint32_t bufferCount = pcmRing_->size() / blockBytes_ - 1;
+    buffers_.assign(bufferCount, Buffer{});
+    for (size_t i = 0; i < buffers_.size(); ++i) {
+        buffers_[i].header.bytes = blockBytes_;
+        buffers_[i].header.user = static_cast<intptr_t>(i);
+    }
     lastIssued_ = lastReleased_ = 0;
     device_ = device::createDefaultDevice();
     deviceOpen_ = true;
@@ -130,8 +111,8 @@ StageResult OutputStage::openDevice(const OutputFormat& format) {
     wave.channels = format.channels;
     wave.sampleRate = format.sampleRate;
     wave.bitsPerSample = format.bitsPerSample;
-    deviceReady_ = device_ && device_->open(wave, [this](device::DeviceBuffer* buffer) {
-        bufferDone(buffer);
+    deviceReady_ = device_ && device_->open(wave, [this](device::DeviceBuffer* header) {
+        bufferDone(header);
     }) == device::DeviceResult::Ok;
     return deviceReady_ ? kStageOk : kOpenFailed;
 }
@@ -142,26 +123,26 @@ void OutputStage::closeDevice() {
     deviceReady_ = false;
     device_->reset();
     auto unpreparePlayed = [this] {
-        for (device::DeviceBuffer& header : headers_) {
+        for (Buffer& buffer : buffers_) {
             bool played;
             {
                 std::lock_guard completion(completionLock_);
-                played = header.user < 0;
-                if (played) header.user = 0;
+                played = buffer.state == BufferState::Played;
+                if (played) buffer.state = BufferState::Free;
             }
-            if (played) device_->unprepare(&header);
+            if (played) device_->unprepare(&buffer.header);
         }
     };
     unpreparePlayed();
     for (int attempt = 1; device_->close() == device::DeviceResult::StillPlaying; ++attempt) {
         if (attempt == kCloseAttempts) break;  // destroying the device below stops it for good
         lock.unlock();
-        sleepMs(100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         lock.lock();
         unpreparePlayed();
     }
     device_.reset();
-    headers_.clear();
+    buffers_.clear();
 }
 
 void OutputStage::threadMain(void* stage) {
@@ -176,16 +157,7 @@ void OutputStage::play() {
             continue;
         }
         if (!deviceOpen_) {
-            StageMessagePtr marker = pcmRing_ ? pcmRing_->takeFirstMarker() : nullptr;
-            if (!marker) {
-                if (decoder_) decoder_->kick();
-                sleepMs(1);
-                continue;
-            }
-            if (marker->code() == kFormatMarker &&
-                openDevice(static_cast<FormatMessage&>(*marker).format()) != kStageOk) {
-                return;  // no sound device: nothing plays, nothing is reported
-            }
+            if (!waitForFormat()) return;  // no sound device: nothing plays, nothing is reported
             continue;
         }
         uint8_t* block = nullptr;
@@ -195,8 +167,23 @@ void OutputStage::play() {
     }
 }
 
+// Before the first block: waits for the first marker and opens the device for the format it
+// announces. False when the device cannot be opened.
+bool OutputStage::waitForFormat() {
+    const uint64_t seen = eventCount();
+    StageMessagePtr marker = pcmRing_ ? pcmRing_->takeFirstMarker() : nullptr;
+    if (!marker) {
+        if (producer_) producer_->kick();
+        waitForEvent(seen);
+        return true;
+    }
+    if (marker->code() != kFormatMarker) return true;
+    return openDevice(static_cast<FormatMessage&>(*marker).format()) == kStageOk;
+}
+
 OutputStage::Next OutputStage::nextBlock(uint8_t** block) {
     for (;;) {
+        const uint64_t seen = eventCount();
         uint8_t* span = nullptr;
         const StageResult result = pcmRing_->reserveRead(blockBytes_ + queuedBytes_, &span);
         switch (result) {
@@ -205,9 +192,9 @@ OutputStage::Next OutputStage::nextBlock(uint8_t** block) {
                 *block = pcmRing_->wrap(span + queuedBytes_);
                 return Next::Block;
             case kNotEnoughData:
-                decoder_->kick();
+                producer_->kick();
                 if (!releasePlayed()) return Next::End;
-                sleepMs(1);
+                waitForEvent(seen);
                 break;
             case kMarkerDue: {
                 const Next next = takeMarker();
@@ -246,8 +233,9 @@ OutputStage::Next OutputStage::takeMarker() {
 bool OutputStage::queueBlock(uint8_t* block) {
     // A pause between taking the block and queueing it leaves it for the next round.
     if (paused() || stopRequested()) return true;
-    device::DeviceBuffer* header = takeFreeHeader();
-    if (!header) return false;
+    Buffer* buffer = takeFreeBuffer();
+    if (!buffer) return false;
+    device::DeviceBuffer* header = &buffer->header;
     header->data = block;
     header->bytes = blockBytes_;
     if (device_->prepare(header) != device::DeviceResult::Ok ||
@@ -257,57 +245,59 @@ bool OutputStage::queueBlock(uint8_t* block) {
         device_->unprepare(header);
         {
             std::lock_guard lock(completionLock_);
-            header->user = 0;
+            buffer->state = BufferState::Free;
         }
         --lastIssued_;
         fail();
         return false;
     }
     queuedBytes_ += blockBytes_;
-    decoder_->kick();
+    producer_->kick();
     return true;
 }
 
-device::DeviceBuffer* OutputStage::takeFreeHeader() {
+// The buffer that is next to leave the ring, once the device has played it; with
+// completionLock_ held.
+OutputStage::Buffer* OutputStage::nextPlayed() {
+    for (Buffer& buffer : buffers_) {
+        if (buffer.state == BufferState::Played && buffer.serial == lastReleased_ + 1) {
+            return &buffer;
+        }
+    }
+    return nullptr;
+}
+
+OutputStage::Buffer* OutputStage::takeFreeBuffer() {
     while (!stopRequested()) {
         if (!releasePlayed()) return nullptr;
         std::unique_lock lock(completionLock_);
-        for (device::DeviceBuffer& header : headers_) {
-            if (header.user == 0) {
-                header.user = ++lastIssued_;
-                return &header;
+        for (Buffer& buffer : buffers_) {
+            if (buffer.state == BufferState::Free) {
+                buffer.state = BufferState::Queued;
+                buffer.serial = ++lastIssued_;
+                return &buffer;
             }
         }
         // Every buffer is queued: sleep until the oldest one has been played.
-        const intptr_t oldest = -static_cast<intptr_t>(lastReleased_ + 1);
-        bufferPlayed_.wait_for(lock, kQueueLook, [&] {
-            if (stopRequested()) return true;
-            for (const device::DeviceBuffer& header : headers_) {
-                if (header.user == oldest) return true;
-            }
-            return false;
-        });
+        eventSignal_.wait_for(lock, kQueueLook,
+                              [&] { return stopRequested() || nextPlayed() != nullptr; });
     }
     return nullptr;
 }
 
 // Releases from the ring every buffer the device has played, oldest first, and stops at the
-// first one still playing, so that the ring's read position follows the queue order.
+// first one still playing, so that the ring's read position follows the queue order. The
+// producer is kicked when room was made.
 bool OutputStage::releasePlayed() {
+    bool released = false;
     for (;;) {
-        device::DeviceBuffer* played = nullptr;
+        Buffer* played = nullptr;
         {
             std::lock_guard lock(completionLock_);
-            const intptr_t wanted = -static_cast<intptr_t>(lastReleased_ + 1);
-            for (device::DeviceBuffer& header : headers_) {
-                if (header.user == wanted) {
-                    played = &header;
-                    break;
-                }
-            }
+            played = nextPlayed();
         }
-        if (!played) return true;
-        device_->unprepare(played);
+        if (!played) break;
+        device_->unprepare(&played->header);
         uint8_t* span = nullptr;
         // Played bytes leave the ring whatever marker follows them.
         if (pcmRing_->ByteRing::reserveRead(blockBytes_, &span) != kStageOk) return false;
@@ -315,10 +305,13 @@ bool OutputStage::releasePlayed() {
         queuedBytes_ -= blockBytes_;
         {
             std::lock_guard lock(completionLock_);
-            played->user = 0;
+            played->state = BufferState::Free;
         }
         ++lastReleased_;
+        released = true;
     }
+    if (released) producer_->kick();
+    return true;
 }
 
 // Waits until the device has played every queued buffer. A pause holds the wait (the device
@@ -332,14 +325,14 @@ bool OutputStage::drain() {
         }
         std::unique_lock lock(completionLock_);
         const auto allPlayed = [&] {
-            for (const device::DeviceBuffer& header : headers_) {
-                if (header.user > 0) return false;
+            for (const Buffer& buffer : buffers_) {
+                if (buffer.state == BufferState::Queued) return false;
             }
             return true;
         };
         if (allPlayed()) return true;
-        bufferPlayed_.wait_for(lock, kQueueLook,
-                               [&] { return allPlayed() || stopRequested() || paused(); });
+        eventSignal_.wait_for(lock, kQueueLook,
+                              [&] { return allPlayed() || stopRequested() || paused(); });
     }
 }
 

@@ -1,7 +1,6 @@
-// The last stage of a pipeline and its head: it owns the decoder and source stages, opens the
-// chain, carries pause and run to the sound device, and plays the PCM ring. Device buffers
-// point straight into the ring; a block leaves the ring only after the device has played it,
-// strictly in the order the blocks were queued.
+// The last stage of a pipeline: plays the PCM ring on the sound device and carries pause and
+// run to it. Device buffers point straight into the ring; a block leaves the ring only after
+// the device has played it, strictly in the order the blocks were queued.
 #pragma once
 
 #include <condition_variable>
@@ -17,50 +16,57 @@
 
 namespace kivo {
 
-class DecoderStage;
-class SourceStage;
-
 class OutputStage : public PipelineStage {
 public:
     // The thread starts at once and waits for the first run.
     explicit OutputStage(StageOwner* owner);
-    // Stops and joins the output thread, resets and closes the device, then destroys the
-    // decoder and the source stage.
+    // Stops and joins the output thread, then resets and closes the device.
     ~OutputStage() override;
 
-    void setSource(std::unique_ptr<SourceStage> source);
-    void setDecoder(std::unique_ptr<DecoderStage> decoder);
-    // Hands the path to the source, starts it and opens the decoder on its ring; the first
-    // failure is returned.
-    StageResult openChain(const char* path);
-    void setStartPercent(int32_t percent);
+    // The ring to play and the stage that fills it (kicked whenever room is made); before the
+    // first run.
+    void setInput(MarkerRing* pcm, PipelineStage* producer);
 
     // Pausing stops the sound at once; run continues it from the same sample.
     void pause() override;
     void run() override;
+    // Wakes the output thread: the producer has added PCM or a marker.
+    void kick() override;
     StageResult resetOutput() override;
 
 private:
     enum class Next { Block, Again, End };
 
-    StageResult openChainLocked(const char* path);
+    // Where one device buffer stands. A buffer is queued with the next serial number, and
+    // released from the ring once played, in serial order.
+    enum class BufferState { Free, Queued, Played };
+    struct Buffer {
+        device::DeviceBuffer header;  // `user` is the buffer's index
+        BufferState state = BufferState::Free;
+        uint32_t serial = 0;
+    };
+
     static void threadMain(void* stage);
     void play();
+    bool waitForFormat();
     StageResult openDevice(const OutputFormat& format);
     void closeDevice();
     Next nextBlock(uint8_t** block);
     Next takeMarker();
     bool queueBlock(uint8_t* block);
-    device::DeviceBuffer* takeFreeHeader();
+    Buffer* takeFreeBuffer();
+    Buffer* nextPlayed();
     bool releasePlayed();
     bool drain();
-    void bufferDone(device::DeviceBuffer* buffer);
-    // Wakes the output thread from its sleep on the queue (after a pause or a stop request).
-    void wakeOutputThread();
+    void bufferDone(device::DeviceBuffer* header);
+    // Sleeps until an event has come since `seen` (a buffer played, a kick, a pause or a
+    // stop), or the longest look interval has passed.
+    void waitForEvent(uint64_t seen);
+    uint64_t eventCount();
+    void signalEvent();
 
-    std::unique_ptr<SourceStage> source_;
-    std::unique_ptr<DecoderStage> decoder_;
     MarkerRing* pcmRing_ = nullptr;
+    PipelineStage* producer_ = nullptr;
     WorkerThread thread_;
 
     // Written by the output thread under mutex_, so that pause and run see a whole device.
@@ -70,13 +76,13 @@ private:
     OutputFormat format_;
     uint32_t blockBytes_ = 0;
 
-    // Guards the buffers' user values, which the device's completion changes: 0 free, n > 0
-    // queued as the n-th buffer, -n played and not yet released.
+    // Guards the buffers' states, which the device's completion changes, and the event count.
     std::mutex completionLock_;
-    // Signalled when the device reports a buffer played, and on pause and stop: the output
-    // thread sleeps on it while every buffer is queued or while it drains.
-    std::condition_variable bufferPlayed_;
-    std::vector<device::DeviceBuffer> headers_;
+    // Signalled with each event: the output thread sleeps on it while it waits for PCM, while
+    // every buffer is queued and while it drains.
+    std::condition_variable eventSignal_;
+    uint64_t events_ = 0;
+    std::vector<Buffer> buffers_;
     uint32_t lastIssued_ = 0;
     uint32_t lastReleased_ = 0;
     uint32_t queuedBytes_ = 0;  // handed to the device and not yet released from the ring

@@ -37,6 +37,16 @@ void PipelineStage::setInputRing(ByteRing* ring) {
     inputRing_ = ring;
 }
 
+void PipelineStage::setConsumer(PipelineStage* consumer) {
+    std::lock_guard lock(consumerMutex_);
+    consumer_ = consumer;
+}
+
+void PipelineStage::kickConsumer() {
+    std::lock_guard lock(consumerMutex_);
+    if (consumer_) consumer_->kick();
+}
+
 void PipelineStage::fail() {
     post(std::make_unique<StageMessage>(kStageFailed));
 }

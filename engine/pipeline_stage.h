@@ -1,10 +1,12 @@
 // What the three stages of a pipeline share: a wake semaphore (kicks: work may be possible), a
 // run semaphore (released by run while paused), the paused and stop flags, the owner that
-// receives reports, the output ring the stage owns and the input ring it reads.
+// receives reports, the output ring the stage owns, the input ring it reads and the stage that
+// reads its output.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "byte_ring.h"
 #include "stage_message.h"
@@ -30,6 +32,9 @@ public:
     // Empties the output ring, if the stage has one.
     virtual StageResult resetOutput();
     void setInputRing(ByteRing* ring);
+    // The stage kicked whenever this one has added to its output ring, so that it need not
+    // poll; set to null before that stage goes away.
+    void setConsumer(PipelineStage* consumer);
     // Reports StageFailed to the owner.
     void fail();
     // Waits for a kick; true when the stage is to stop.
@@ -44,6 +49,7 @@ protected:
     // Waits on the run semaphore while paused; true when the stage is to stop.
     bool waitWhilePaused();
     void post(StageMessagePtr message);
+    void kickConsumer();
 
     CountingSemaphore wakeSemaphore_;
     CountingSemaphore runSemaphore_;
@@ -53,6 +59,10 @@ protected:
     ByteRing* inputRing_ = nullptr;
     std::atomic<bool> paused_{false};
     std::atomic<bool> stop_{false};
+
+private:
+    std::mutex consumerMutex_;
+    PipelineStage* consumer_ = nullptr;
 };
 
 }  // namespace kivo

@@ -3,10 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "decoder_stage.h"
 #include "notify_messages.h"
-#include "output_stage.h"
-#include "source_stage.h"
+#include "pipeline.h"
 
 namespace kivo {
 
@@ -46,7 +44,7 @@ Player::Player(const char* fileList, int32_t repeatCount)
 Player::~Player() {
     {
         std::lock_guard lock(lock_);
-        head_.reset();
+        pipeline_.reset();
         quit_.store(true, std::memory_order_release);
     }
     wake_.release();
@@ -61,8 +59,8 @@ void Player::postStageMessage(StageMessagePtr message) {
 void Player::newPlay(WindowHandle notifyWindow, int32_t startPercent) {
     std::lock_guard lock(lock_);
     if (state() == kPlayerPlaying) {
-        head_->pause();
-        head_.reset();
+        pipeline_->pause();
+        pipeline_.reset();
         setState(kPlayerStopped);
     }
     startAtCursor(notifyWindow, startPercent);
@@ -73,42 +71,28 @@ void Player::startAtCursor(WindowHandle notifyWindow, int32_t startPercent) {
         notifyWindow_ = 0;
         return;
     }
-    if (!head_) {
-        std::unique_ptr<OutputStage> output = buildPipeline(notifyWindow);
-        if (!output || output->openChain(&fileList_[cursor_]) != kStageOk) {
+    if (!pipeline_) {
+        std::unique_ptr<Pipeline> pipeline = Pipeline::create(this, notifyWindow);
+        if (!pipeline || pipeline->open(&fileList_[cursor_]) != kStageOk) {
             notifyWindow_ = 0;
-            return;  // destroying `output` takes the other two stages with it
+            return;
         }
-        head_ = std::move(output);
+        pipeline_ = std::move(pipeline);
     }
     notifyWindow_ = notifyWindow;
-    if (startPercent != 0) head_->setStartPercent(startPercent);
-    head_->run();
+    if (startPercent != 0) pipeline_->setStartPercent(startPercent);
+    pipeline_->run();
     setState(kPlayerPlaying);
-}
-
-std::unique_ptr<OutputStage> Player::buildPipeline(WindowHandle notifyWindow) {
-    try {
-        auto source = std::make_unique<SourceStage>(this);
-        auto output = std::make_unique<OutputStage>(this);
-        auto decoder = std::make_unique<DecoderStage>(this, notifyWindow, pipelineDecoderOps());
-        decoder->setSource(source.get());
-        output->setSource(std::move(source));
-        output->setDecoder(std::move(decoder));
-        return output;
-    } catch (const std::bad_alloc&) {
-        return nullptr;  // refused like a file that cannot be opened
-    }
 }
 
 void Player::setPauseState(int32_t pause) {
     std::lock_guard lock(lock_);
-    if (!head_) return;
+    if (!pipeline_) return;
     if (pause != 0 && state() == kPlayerPlaying) {
-        head_->pause();
+        pipeline_->pause();
         setState(kPlayerPaused);
     } else if (pause == 0 && state() == kPlayerPaused) {
-        head_->run();
+        pipeline_->run();
         setState(kPlayerPlaying);
     }
 }
@@ -134,7 +118,7 @@ void Player::fileEnded() {
     std::lock_guard lock(lock_);
     // A player being removed reports nothing more and starts nothing new.
     if (quit_.load(std::memory_order_acquire)) return;
-    head_.reset();
+    pipeline_.reset();
     setState(kPlayerStopped);
     postToWindow(notifyWindow_, WM_PLAYPROGRESS, 100);
     cursor_ += std::strlen(&fileList_[cursor_]) + 1;

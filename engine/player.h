@@ -1,5 +1,5 @@
 // One player: a list of files played one after another, a given number of passes, through a
-// pipeline of three stages per file. Its message thread learns from the stages when a file has
+// pipeline per file. Its message thread learns from the stages when a file has
 // ended or failed, tells the notify window and moves on to the next path.
 //
 // One lock guards the state, the cursor, the notify window and the pipeline. The stage threads
@@ -21,7 +21,7 @@
 
 namespace kivo {
 
-class OutputStage;
+class Pipeline;
 
 enum PlayerState : int32_t {
     kPlayerPaused = 1,
@@ -49,8 +49,6 @@ private:
     void fileEnded();
     // Starts (or resumes) the path at the cursor; with the lock held.
     void startAtCursor(WindowHandle notifyWindow, int32_t startPercent);
-    // The three stages, linked, with this player as their owner; null when memory runs out.
-    std::unique_ptr<OutputStage> buildPipeline(WindowHandle notifyWindow);
     void setState(PlayerState state) { state_.store(state, std::memory_order_release); }
 
     CountingSemaphore wake_;
@@ -62,7 +60,7 @@ private:
     std::vector<char> fileList_;  // paths, each ended by NUL, and one more NUL; empty for none
     size_t cursor_ = 0;           // offset of the path being played
     WindowHandle notifyWindow_ = 0;
-    std::unique_ptr<OutputStage> head_;
+    std::unique_ptr<Pipeline> pipeline_;
     std::mutex lock_;
 };
 

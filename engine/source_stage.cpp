@@ -104,11 +104,6 @@ StageResult SourceStage::size(uint32_t* size) const {
     return kStageOk;
 }
 
-void SourceStage::setConsumer(PipelineStage* consumer) {
-    std::lock_guard lock(consumerMutex_);
-    consumer_ = consumer;
-}
-
 StageResult SourceStage::seek(int64_t offset, int origin, int64_t* position) {
     std::lock_guard lock(fileMutex_);
     if (!file_ || !outputRing_) return kSeekFailed;
@@ -160,8 +155,7 @@ void SourceStage::readChunks() {
         if (full) {
             waitForWake();
         } else {
-            std::lock_guard lock(consumerMutex_);
-            if (consumer_) consumer_->kick();
+            kickConsumer();
         }
     }
 }

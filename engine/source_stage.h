@@ -24,9 +24,6 @@ public:
 
     StageResult setPath(const char* path);
     const std::string& path() const { return path_; }
-    // The stage kicked whenever new bytes are in the ring, so it need not wait to be polled;
-    // null before that stage goes away.
-    void setConsumer(PipelineStage* consumer);
 
     // Creates the ring, opens the file and starts the reader, which waits for the first kick.
     // On failure StageFailed is posted and the open error (or kSourceThreadFailed) returned.
@@ -46,8 +43,6 @@ private:
     std::FILE* file_ = nullptr;
     int64_t audioSize_ = 0;
     WorkerThread reader_;
-    std::mutex consumerMutex_;
-    PipelineStage* consumer_ = nullptr;
     std::mutex fileMutex_;  // one chunk read or one seek at a time
 };
 
