@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "mpeg/frame_length.h"
 #include "notify_messages.h"
 #include "source_stage.h"
 
@@ -194,13 +193,7 @@ void DecoderStage::endOfStream() {
 
 // At the end of the data only a whole frame is decoded; a cut-off last frame is dropped.
 bool DecoderStage::tailFrameIncomplete(const InputSpan& span) const {
-    if (!span.tail || span.available < 4 || !mpeg::isFrameSync(span.data[0], span.data[1])) {
-        return false;
-    }
-    const mpeg::FrameHeader h = mpeg::parseFrameHeader(span.data);
-    const int32_t base = h.bitrateIndex == 0 ? frameLength_ : mpeg::frameLengthOf(h);
-    const int32_t length = base + h.padding * mpeg::paddingUnitOf(h);
-    return base > 0 && static_cast<uint32_t>(length) > span.available;
+    return span.tail && wholeFrameLength(span.data, span.available, frameLength_) > span.available;
 }
 
 StageResult DecoderStage::frameLoop() {
@@ -261,10 +254,9 @@ StageResult DecoderStage::resync() {
         InputSpan s;
         const StageResult result = readInput(kResyncSpan, &s);
         if (result != kStageOk) return result;
-        const uint32_t n = s.tail ? s.available : kFrameSpanBytes;
-        const uint32_t i = n > 2 ? static_cast<uint32_t>(resyncCandidate(s.data, n)) : n - 1;
-        releaseInput(i + 1);
-        if (i >= 1 && i < n - 1) return kStageOk;
+        const ResyncStep step = resyncStep(s.data, s.tail ? s.available : kFrameSpanBytes);
+        releaseInput(static_cast<uint32_t>(step.advance));
+        if (step.found) return kStageOk;
     }
 }
 

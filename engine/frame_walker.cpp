@@ -35,11 +35,8 @@ bool FrameWalker::initDecoder(mpeg::MpegDecoder& decoder) const {
 }
 
 size_t FrameWalker::wholeFrameAt(size_t at) const {
-    if (at + 4 > data_.size() || !mpeg::isFrameSync(data_[at], data_[at + 1])) return 0;
-    const FrameHeader h = mpeg::parseFrameHeader(data_.data() + at);
-    const int32_t base = h.bitrateIndex == 0 ? frameLength_ : mpeg::frameLengthOf(h);
-    if (base <= 0) return 0;
-    return static_cast<size_t>(base) + static_cast<size_t>(h.padding * mpeg::paddingUnitOf(h));
+    if (at >= data_.size()) return 0;
+    return wholeFrameLength(data_.data() + at, data_.size() - at, frameLength_);
 }
 
 int64_t FrameWalker::decodeNext(mpeg::MpegDecoder& decoder, void* pcm) {
@@ -80,10 +77,9 @@ bool FrameWalker::resync() {
     for (;;) {
         if (position_ >= data_.size()) return false;
         const size_t n = std::min<size_t>(kFrameSpanBytes, data_.size() - position_);
-        const size_t i = resyncCandidate(data_.data() + position_, n);
-        position_ += i + 1;
-        // A candidate right after the failed position is passed over, as is a span without one.
-        if (i >= 1 && i + 1 < n) return true;
+        const ResyncStep step = resyncStep(data_.data() + position_, n);
+        position_ += step.advance;
+        if (step.found) return true;
     }
 }
 

@@ -1,7 +1,7 @@
 // Follows an MPEG audio stream held whole in memory by the rules the decoder stage applies to
-// its ring: three consistent frames to lock on, the Xing header of the first frame, and a failed
-// frame answered by a resync and a fresh decoder start. Unlike the stage, which leaves the last
-// 1440 bytes alone, it goes on to the last complete frame of the data.
+// its ring (stream_rules.h): three consistent frames to lock on, the Xing header of the first
+// frame, only whole frames decoded, and a failed frame answered by a resync and a fresh decoder
+// start. Used by the tools and by the application's sound clips.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +50,6 @@ public:
     static bool holdsLayer1Stream(std::span<const uint8_t> audio);
 
 private:
-    // The length of the whole frame whose header is at `at` (padding included), 0 when no
-    // frame header is there.
     size_t wholeFrameAt(size_t at) const;
 
     std::span<const uint8_t> data_;

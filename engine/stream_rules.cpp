@@ -169,4 +169,17 @@ size_t resyncCandidate(const uint8_t* s, size_t n) {
     return n == 0 ? 0 : n - 1;
 }
 
+ResyncStep resyncStep(const uint8_t* s, size_t n) {
+    const size_t i = resyncCandidate(s, n);
+    return {i + 1, i >= 1 && i + 1 < n};
+}
+
+size_t wholeFrameLength(const uint8_t* p, size_t n, int32_t frameLength) {
+    if (n < 4 || !mpeg::isFrameSync(p[0], p[1])) return 0;
+    const FrameHeader h = mpeg::parseFrameHeader(p);
+    const int32_t base = h.bitrateIndex == 0 ? frameLength : mpeg::frameLengthOf(h);
+    if (base <= 0) return 0;
+    return static_cast<size_t>(base) + static_cast<size_t>(h.padding * mpeg::paddingUnitOf(h));
+}
+
 }  // namespace kivo

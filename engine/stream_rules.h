@@ -1,6 +1,7 @@
 // The rules by which an MPEG audio stream is found in a file's bytes and followed frame by
-// frame: frame lengths (free format measured), the three-frame check, the Xing header and
-// the resync search. Pure functions over byte spans, shared by the decoder stage and the tools.
+// frame: frame lengths (free format measured), the three-frame check, the Xing header, the
+// whole-frame test and the resync step. Pure functions over byte spans, the one place the
+// decoder stage, the frame walker (tools, sound clips) and the tests take them from.
 #pragma once
 
 #include <array>
@@ -55,5 +56,19 @@ uint32_t xingSeekOffset(const XingInfo& xing, int32_t percent, uint32_t fileSize
 // The resync step over a span s[0..n-1] (n is normally 1441): the first i in 0..n-2 with
 // s[i+1] = 0xFF and a sync nibble in s[i+2]; n-1 when there is none.
 size_t resyncCandidate(const uint8_t* s, size_t n);
+
+// After a failed frame at s[0]: how many bytes to step over, and whether the step ends on a
+// sync candidate. A candidate right after the failed byte is passed over, as is a span without
+// one; then the next span is searched.
+struct ResyncStep {
+    size_t advance;
+    bool found;
+};
+ResyncStep resyncStep(const uint8_t* s, size_t n);
+
+// The whole length (padding included) of the frame whose header is at `p`, `n` bytes readable
+// there; free-format frames take the stream's measured `frameLength`. 0 when no frame header
+// is there. A frame longer than the bytes left is cut off and is not decoded.
+size_t wholeFrameLength(const uint8_t* p, size_t n, int32_t frameLength);
 
 }  // namespace kivo
