@@ -34,6 +34,11 @@ public:
         bits_ |= 56;
     }
 
+    // At least n <= 56 bits cached, refilling only when fewer are.
+    void ensure(int n) {
+        if (bits_ < n) refill();
+    }
+
     // The next n bits without consuming them; 1 <= n <= cached bits.
     uint32_t peek(int n) const { return static_cast<uint32_t>(cache_ >> (64 - n)); }
     void skip(int n) {
@@ -58,7 +63,7 @@ public:
     void advance(int64_t n) { seek(base_, position() + n); }
     // Any n <= 32, refilling as needed.
     uint32_t read(int n) {
-        if (bits_ < n) refill();
+        ensure(n);
         return take(n);
     }
 

@@ -180,11 +180,17 @@ void readScaleFactors(BitReader& br, Allocation& a) {
 inline void readGranule(BitReader& br, const Entry* e, int part, float* cell) {
     constexpr int kNext = Layer2Decoder::kSlotFloats;
     float v0, v1, v2;
-    br.refill();  // three plain samples take at most 48 bits, a grouped code 10
+    // Three plain samples take at most 48 bits, a grouped code 10: a refill (at least 56 bits)
+    // serves several entries of small codes.
+    br.ensure(48);
     if (!isGrouped(e->kind)) {
-        v0 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
-        v1 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
-        v2 = static_cast<float>(static_cast<int32_t>(br.take(e->bits)) - e->middle);
+        const int n = e->bits;  // 2 to 16
+        v0 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
+        br.skip(n);
+        v1 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
+        br.skip(n);
+        v2 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
+        br.skip(n);
     } else {
         const int8_t* d = e->digits[br.take(e->bits)];
         v0 = d[0];
