@@ -120,7 +120,7 @@ StageResult DecoderStage::readStreamFacts() {
     if (!source_) return kNotConnected;
     if (source_->size(&fileSize_) == kNotSupported) fileSize_ = 0;
     // A Xing header without a frame count gets the estimate a constant bitrate gives.
-    if (xing_ && (xing_->flags & 1)) {
+    if (xing_ && (xing_->flags & kXingFrames)) {
         totalFrames_ = xing_->frames;
     } else {
         totalFrames_ = fileSize_ == 0 ? -1 : static_cast<int32_t>(fileSize_ / frameLength_);
@@ -160,13 +160,13 @@ void DecoderStage::seekToStart(int32_t percent) {
     const int32_t p = std::clamp(percent, 0, 100);
     uint32_t offset;
     // Without a table of contents the constant-bitrate rule places the seek.
-    if (xing_ && (xing_->flags & 4)) {
+    if (xing_ && (xing_->flags & kXingToc)) {
         offset = xingSeekOffset(*xing_, p, fileSize_);
     } else {
         const int64_t frames = int64_t{fileSize_} * p / frameLength_ / 100;
         offset = static_cast<uint32_t>(frames * frameLength_);
     }
-    if (xing_ && (xing_->flags & 1)) {
+    if (xing_ && (xing_->flags & kXingFrames)) {
         framesDone_ = static_cast<int32_t>(int64_t{xing_->frames} * p / 100);
     } else {
         framesDone_ = static_cast<int32_t>(int64_t{fileSize_} * p / frameLength_ / 100);

@@ -94,7 +94,7 @@ bool FrameWalker::holdsLayer1Stream(std::span<const uint8_t> audio) {
         while (frames < 3 && offset + 4 <= n && mpeg::isFrameSync(p[offset], p[offset + 1])) {
             const FrameHeader h = mpeg::parseFrameHeader(p + offset);
             const int32_t length = measureFrameLength(p + offset, n - offset, h);
-            if (h.layerCode != 3 || length <= 0) break;
+            if (h.layerCode != mpeg::kLayerI || length <= 0) break;
             if (frames == 0) first = h;
             if (h.id != first.id || h.sampleRateIndex != first.sampleRateIndex) break;
             offset += static_cast<size_t>(length + h.padding * mpeg::paddingUnitOf(h));

@@ -66,7 +66,7 @@ bool sameStream(const FrameHeader& a, const FrameHeader& b) {
 }
 
 int32_t measureFrameLength(const uint8_t* p, size_t n, const FrameHeader& header) {
-    if (header.layerCode == 0) return 0;
+    if (header.layerCode == mpeg::kLayerInvalid) return 0;
     if (header.bitrateIndex != 0) return mpeg::frameLengthOf(header);
     // A reserved sample rate is no frame, whatever the bytes that follow.
     if (header.sampleRateIndex == 3) return 0;
@@ -101,7 +101,8 @@ bool findThreeFrames(const uint8_t* p, size_t n, FrameHeader* header, int32_t* f
         if (length <= 0) return false;
         if (frame == 0) {
             first = h;
-        } else if (length >= kFrameSpanBytes || (h.layerCode != 1 && h.layerCode != 2) ||
+        } else if (length >= kFrameSpanBytes ||
+                   (h.layerCode != mpeg::kLayerIII && h.layerCode != mpeg::kLayerII) ||
                    !sameStream(h, first)) {
             return false;
         }
@@ -120,7 +121,8 @@ std::optional<XingInfo> parseXing(const uint8_t* p, size_t n) {
     XingInfo xing;
     xing.mpeg1 = h.id;
     xing.sampleRate = mpeg::sampleRateOf(h);
-    xing.flags = static_cast<int32_t>(readBigEndian32(p + at + 4) & 0xF);
+    xing.flags = static_cast<int32_t>(readBigEndian32(p + at + 4)) &
+                 (kXingFrames | kXingBytes | kXingToc | kXingScale);
     at += 8;
     // A field the flags announce but the bytes do not hold drops its flag.
     auto field = [&](int bit, int32_t* value) {
@@ -132,22 +134,22 @@ std::optional<XingInfo> parseXing(const uint8_t* p, size_t n) {
         *value = static_cast<int32_t>(readBigEndian32(p + at));
         at += 4;
     };
-    field(1, &xing.frames);
-    field(2, &xing.bytes);
-    if (xing.flags & 4) {
+    field(kXingFrames, &xing.frames);
+    field(kXingBytes, &xing.bytes);
+    if (xing.flags & kXingToc) {
         if (at + xing.toc.size() <= n) {
             std::copy_n(p + at, xing.toc.size(), xing.toc.begin());
             xing.hasToc = true;
             at += xing.toc.size();
         } else {
-            xing.flags &= ~4;
+            xing.flags &= ~kXingToc;
         }
     }
-    field(8, &xing.vbrScale);
+    field(kXingScale, &xing.vbrScale);
     // A count of zero or one that reads negative would stop the progress or send it backwards:
     // such a field is treated as absent.
-    if (xing.frames <= 0) xing.flags &= ~1;
-    if (xing.bytes <= 0) xing.flags &= ~2;
+    if (xing.frames <= 0) xing.flags &= ~kXingFrames;
+    if (xing.bytes <= 0) xing.flags &= ~kXingBytes;
     return xing;
 }
 

@@ -16,15 +16,23 @@ namespace kivo {
 using mpeg::FrameHeader;
 using mpeg::kFrameSpanBytes;
 
+// The fields a Xing header holds, as bits of XingInfo::flags.
+enum XingFlag : int32_t {
+    kXingFrames = 1,  // the stream's frame count
+    kXingBytes = 2,   // its byte count
+    kXingToc = 4,     // a 100-entry table of seek points
+    kXingScale = 8,   // the encoder's quality figure
+};
+
 // The Xing header of a variable-bitrate stream.
 struct XingInfo {
     int32_t mpeg1 = 0;       // 1 for MPEG-1
     int32_t sampleRate = 0;  // Hz (halved for MPEG-2)
-    int32_t flags = 0;
-    int32_t frames = 0;     // when flags bit 0
-    int32_t bytes = 0;      // when flags bit 1
-    int32_t vbrScale = -1;  // when flags bit 3
-    bool hasToc = false;    // flags bit 2
+    int32_t flags = 0;       // XingFlag bits of the fields present
+    int32_t frames = 0;      // with kXingFrames
+    int32_t bytes = 0;       // with kXingBytes
+    int32_t vbrScale = -1;   // with kXingScale
+    bool hasToc = false;     // with kXingToc
     std::array<uint8_t, 100> toc{};
 };
 

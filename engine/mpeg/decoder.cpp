@@ -4,15 +4,15 @@ namespace kivo::mpeg {
 
 int32_t MpegDecoder::init(const FrameHeader& header, int32_t frameBytes, int32_t reduction,
                           int32_t channelSetting, int32_t conversionFlags, int32_t frequencyLimit) {
-    layer_ = 0;
+    layer_ = kLayerInvalid;
     format_ = {};
     if (reduction != 0 || channelSetting != 0 || conversionFlags != 0) return 0;
     int32_t accepted = 0;
     switch (header.layerCode) {
-        case 1:
+        case kLayerIII:
             accepted = layer3_.init(header, frameBytes, frequencyLimit, &format_, synth_);
             break;
-        case 2:
+        case kLayerII:
             accepted = layer2_.init(header, frameBytes, frequencyLimit, &format_, synth_);
             break;
         default:
@@ -30,9 +30,9 @@ uint64_t MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* 
     if (frame == nullptr || pcm == nullptr) return 0;
     int16_t* out = static_cast<int16_t*>(pcm);
     switch (layer_) {
-        case 1:
+        case kLayerIII:
             return layer3_.decodeFrame(frame, available, out, synth_);
-        case 2:
+        case kLayerII:
             return layer2_.decodeFrame(frame, available, out, synth_);
         default:
             return 0;

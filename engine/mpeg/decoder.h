@@ -25,7 +25,7 @@ public:
     uint64_t decodeFrame(const uint8_t* frame, size_t available, void* pcm);
 
 private:
-    int32_t layer_ = 0;  // layer code of the accepted stream, 0 before a successful init
+    int32_t layer_ = kLayerInvalid;  // of the accepted stream; invalid before a successful init
     PcmFormat format_{};
     SynthesisState synth_{};
     Layer3Decoder layer3_;

@@ -7,11 +7,19 @@
 
 namespace kivo::mpeg {
 
+// The layer codes a frame header carries (the bitstream counts them down).
+enum LayerCode : int32_t {
+    kLayerInvalid = 0,
+    kLayerIII = 1,
+    kLayerII = 2,
+    kLayerI = 3,
+};
+
 // The four header bytes b0..b3 of a frame, one field each (b0 is 0xFF).
 struct FrameHeader {
     int32_t syncKind;         // 1: b1's top nibble is 0xF; 2: it is 0xE (MPEG 2.5)
     int32_t id;               // 1 = MPEG-1, 0 = MPEG-2 or MPEG 2.5
-    int32_t layerCode;        // 3 = Layer I, 2 = Layer II, 1 = Layer III, 0 invalid
+    int32_t layerCode;        // a LayerCode
     int32_t protectionBit;    // 0 = a 16-bit CRC follows the header
     int32_t bitrateIndex;     // 0 = free format
     int32_t sampleRateIndex;  // 3 is reserved
@@ -25,7 +33,9 @@ struct FrameHeader {
 };
 
 // Whether b0 b1 start a frame: 0xFF, then a top nibble of 0xF or 0xE.
-inline bool isFrameSync(uint8_t b0, uint8_t b1) { return b0 == 0xFF && (b1 & 0xE0) == 0xE0; }
+inline bool isFrameSync(uint8_t b0, uint8_t b1) {
+    return b0 == 0xFF && (b1 & 0xE0) == 0xE0;
+}
 
 // Splits the four header bytes into their fields; the caller has checked isFrameSync.
 inline FrameHeader parseFrameHeader(const uint8_t* b) {
@@ -58,8 +68,12 @@ struct PcmFormat {
 
 // Results of decoderDecodeFrame: low half the input bytes consumed, high half the PCM bytes
 // written; 0 in both halves means the frame was refused.
-inline uint32_t consumedBytes(uint64_t r) { return static_cast<uint32_t>(r); }
-inline uint32_t producedBytes(uint64_t r) { return static_cast<uint32_t>(r >> 32); }
+inline uint32_t consumedBytes(uint64_t r) {
+    return static_cast<uint32_t>(r);
+}
+inline uint32_t producedBytes(uint64_t r) {
+    return static_cast<uint32_t>(r >> 32);
+}
 
 // The decoder's operations. decoderInit(header, frameBytes, reduction, channelSetting,
 // conversionFlags, frequencyLimitHz) returns 1 when the stream is accepted, 0 otherwise.
@@ -67,8 +81,7 @@ inline uint32_t producedBytes(uint64_t r) { return static_cast<uint32_t>(r >> 32
 // readable there) and writes one block of PCM.
 struct DecoderOps {
     int32_t (*decoderInit)(const FrameHeader* header, int32_t frameBytes, int32_t reduction,
-                           int32_t channelSetting, int32_t conversionFlags,
-                           int32_t frequencyLimit);
+                           int32_t channelSetting, int32_t conversionFlags, int32_t frequencyLimit);
     void (*decoderGetFormat)(PcmFormat* format);
     uint64_t (*decoderDecodeFrame)(const uint8_t* frame, void* pcm);
 };

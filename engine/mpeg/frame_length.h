@@ -44,14 +44,14 @@ inline int32_t frameLengthOf(const FrameHeader& h) {
     const int32_t kbps = bitrateKbpsOf(h);
     const int32_t r = kRateDiv50[h.id & 1][h.sampleRateIndex & 3];
     switch (h.layerCode) {
-        case 3: return (240 * kbps / r) * 4;
-        case 2: return 2880 * kbps / r;
-        case 1: return (h.id == 0 && h.syncKind == 1 ? 1440 : 2880) * kbps / r;
+        case kLayerI: return (240 * kbps / r) * 4;
+        case kLayerII: return 2880 * kbps / r;
+        case kLayerIII: return (h.id == 0 && h.syncKind == 1 ? 1440 : 2880) * kbps / r;
         default: return 0;
     }
 }
 
 // Bytes of one padding slot: 4 for Layer I, 1 otherwise.
-inline int32_t paddingUnitOf(const FrameHeader& h) { return h.layerCode == 3 ? 4 : 1; }
+inline int32_t paddingUnitOf(const FrameHeader& h) { return h.layerCode == kLayerI ? 4 : 1; }
 
 }  // namespace kivo::mpeg

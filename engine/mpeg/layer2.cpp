@@ -262,7 +262,7 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
                             PcmFormat* format, SynthesisState& synth) {
     table_ = nullptr;
     // Only real Layer II headers: MPEG 2.5 has no Layer II, and a frame must hold its header.
-    if (header.layerCode != 2 || header.syncKind != 1 || (header.id & ~1) != 0 ||
+    if (header.layerCode != kLayerII || header.syncKind != 1 || (header.id & ~1) != 0 ||
         header.sampleRateIndex < 0 || header.sampleRateIndex > 2 || header.bitrateIndex < 0 ||
         header.bitrateIndex > 14 || header.mode < 0 || header.mode > 3 || frameBytes < 4) {
         return 0;
@@ -299,8 +299,9 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
 }
 
 bool Layer2Decoder::belongsToStream(const FrameHeader& h) const {
-    return h.syncKind == 1 && h.id == id_ && h.layerCode == 2 && h.bitrateIndex == bitrateIndex_ &&
-           h.sampleRateIndex == sampleRateIndex_ && (h.mode == 3 ? 1 : 2) == channels_;
+    return h.syncKind == 1 && h.id == id_ && h.layerCode == kLayerII &&
+           h.bitrateIndex == bitrateIndex_ && h.sampleRateIndex == sampleRateIndex_ &&
+           (h.mode == 3 ? 1 : 2) == channels_;
 }
 
 uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,

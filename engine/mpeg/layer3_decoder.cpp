@@ -19,7 +19,7 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
                             PcmFormat* format, SynthesisState& synth) {
     reservoir_.clear();
     const bool mpeg25 = header.syncKind == 2;
-    if (header.layerCode != 1 || header.sampleRateIndex < 0 || header.sampleRateIndex > 2 ||
+    if (header.layerCode != kLayerIII || header.sampleRateIndex < 0 || header.sampleRateIndex > 2 ||
         header.bitrateIndex < 0 || header.bitrateIndex > 14 || (mpeg25 && header.id != 0)) {
         return 0;
     }

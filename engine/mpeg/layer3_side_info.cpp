@@ -53,7 +53,8 @@ bool parseLayer3SideInfo(const uint8_t* frame, size_t available, const Layer3Str
     } else if (sync25 || h.id != 1) {
         return false;
     }
-    if (h.layerCode != 1 || h.bitrateIndex == 15 || h.sampleRateIndex != stream.sampleRateIndex) {
+    if (h.layerCode != kLayerIII || h.bitrateIndex == 15 ||
+        h.sampleRateIndex != stream.sampleRateIndex) {
         return false;
     }
 

@@ -190,7 +190,7 @@ inline double decodedBandLimitHz(const mpeg::FrameHeader& h) {
     const double nyquist = mpeg::sampleRateOf(h) / 2.0;
     double limit = nyquist * 31 / 32;
     // The lowest start of the last long band among the low-sampling-frequency partitions.
-    if (h.layerCode == 1 && h.id == 0) limit = std::min(limit, nyquist * 522 / 576);
+    if (h.layerCode == mpeg::kLayerIII && h.id == 0) limit = std::min(limit, nyquist * 522 / 576);
     return limit;
 }
 

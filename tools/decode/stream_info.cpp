@@ -10,7 +10,7 @@ namespace {
 
 int32_t samplesPerFrameOf(const FrameHeader& h) {
     // Layer III at low sampling frequencies has one granule per frame.
-    return h.layerCode == 1 && h.id == 0 ? 576 : 1152;
+    return h.layerCode == mpeg::kLayerIII && h.id == 0 ? 576 : 1152;
 }
 
 const char* layerName(int layerCode) {
@@ -37,7 +37,8 @@ StreamInfo gatherStreamInfo(FrameWalker& walker) {
     info.sampleRate = mpeg::sampleRateOf(info.header);
     info.samplesPerFrame = samplesPerFrameOf(info.header);
     info.xing = walker.xing().has_value();
-    if (info.xing && (walker.xing()->flags & 1)) info.xingFrames = walker.xing()->frames;
+    if (info.xing && (walker.xing()->flags & kivo::kXingFrames))
+        info.xingFrames = walker.xing()->frames;
     int firstBitrateIndex = -1;
     bool first = true;
     size_t before = walker.position();
