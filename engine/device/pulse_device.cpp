@@ -126,11 +126,12 @@ private:
     // Owned by the device thread.
     uint64_t written_ = 0;
     uint64_t played_ = 0;
-    std::deque<uint64_t> ends_;  // end positions of the oldest buffers, those handed over whole
-    size_t writeIndex_ = 0;      // queue index of the buffer being handed over (= ends_.size())
-    uint32_t writeOffset_ = 0;   // bytes of it already handed over
-    bool triggered_ = false;     // started by hand since the last write
-    uint64_t lastPending_ = 0;   // frames the stream held at the last look
+    std::deque<uint64_t> ends_;    // end positions of the oldest buffers, those handed over whole
+    size_t writeIndex_ = 0;        // queue index of the buffer being handed over (= ends_.size())
+    uint32_t writeOffset_ = 0;     // bytes of it already handed over
+    bool waitingForRoom_ = false;  // under mutex_: asleep until the server asks for data
+    bool triggered_ = false;       // started by hand since the last write
+    uint64_t lastPending_ = 0;     // frames the stream held at the last look
     pa_operation* clockUpdate_ = nullptr;
     Clock::time_point lastRefresh_;
     bool broken_ = false;  // the server went away: play silently against the clock
@@ -195,6 +196,9 @@ void PulseDevice::closeBackend() {
 }
 
 void PulseDevice::wakeThread() {
+    // A buffer queued behind others that wait for room is written when the server asks for
+    // more anyway: only commands need to wake a thread that waits for room.
+    if (waitingForRoom_ && pendingCommand() == Command::None) return;
     if (server_.loop) pa_mainloop_wakeup(server_.loop);
 }
 
@@ -387,9 +391,11 @@ void PulseDevice::run() {
             startIfStalled();
         }
         const bool prepared = server_.prepare(waitTimeoutMs());
+        waitingForRoom_ = !paused_ && !broken_ && writeIndex_ < queue_.size();
         lock.unlock();
         if (prepared) server_.pollAndDispatch();
         lock.lock();
+        waitingForRoom_ = false;
     }
 }
 
