@@ -16,9 +16,10 @@ constexpr uint32_t kResyncSpan = kFrameSpanBytes + 1;
 std::atomic<const mpeg::DecoderOps*> installedOps{nullptr};
 }  // namespace
 
-const mpeg::DecoderOps& pipelineDecoderOps() {
+std::unique_ptr<mpeg::StreamDecoder> makePipelineDecoder() {
     const mpeg::DecoderOps* ops = installedOps.load(std::memory_order_acquire);
-    return ops ? *ops : mpeg::processDecoderOps();
+    if (ops) return std::make_unique<mpeg::OpsDecoder>(*ops);
+    return std::make_unique<mpeg::MpegDecoder>();
 }
 
 void setPipelineDecoderOps(const mpeg::DecoderOps* ops) {
@@ -26,8 +27,8 @@ void setPipelineDecoderOps(const mpeg::DecoderOps* ops) {
 }
 
 DecoderStage::DecoderStage(StageOwner* owner, WindowHandle notifyWindow,
-                           const mpeg::DecoderOps& ops)
-    : PipelineStage(owner), ops_(ops), notifyWindow_(notifyWindow) {}
+                           std::unique_ptr<mpeg::StreamDecoder> decoder)
+    : PipelineStage(owner), decoder_(std::move(decoder)), notifyWindow_(notifyWindow) {}
 
 DecoderStage::~DecoderStage() {
     requestStop();
@@ -130,11 +131,8 @@ StageResult DecoderStage::readStreamFacts() {
 
 StageResult DecoderStage::initialiseDecoder() {
     if (!source_ || !pcmRing_ || !inputRing_) return kNotConnected;
-    if (ops_.decoderInit(&header_, frameLength_, 0, 0, 0, kFrequencyLimit) == 0) {
-        return kDecoderRefused;
-    }
-    mpeg::PcmFormat format{};
-    ops_.decoderGetFormat(&format);
+    if (!decoder_->start(header_, frameLength_, kFrequencyLimit)) return kDecoderRefused;
+    const mpeg::PcmFormat format = decoder_->format();
     const int32_t bytesPerValue = format.bitsPerSample / 8;
     const int32_t channels = std::max(format.channels, 1);
     // The block holds what the decoder writes per frame: Layer II at low sampling frequencies
@@ -224,9 +222,8 @@ StageResult DecoderStage::frameLoop() {
             }
             return result;
         }
-        const uint64_t decoded = ops_.decoderDecodeFrame(in.data, pcm);
-        const uint32_t consumed = mpeg::consumedBytes(decoded);
-        if (consumed == 0) {
+        const mpeg::FrameResult decoded = decoder_->decode(in.data, pcm);
+        if (decoded.refused()) {
             releaseInput(0);
             pcmRing_->commitWrite(0);
             result = resync();
@@ -235,12 +232,12 @@ StageResult DecoderStage::frameLoop() {
                 return kStageOk;
             }
             if (result != kStageOk) return result;
-            ops_.decoderInit(&header_, frameLength_, 0, 0, 0, kFrequencyLimit);
+            decoder_->start(header_, frameLength_, kFrequencyLimit);
             continue;
         }
-        releaseInput(std::min(consumed, in.available));
+        releaseInput(std::min(decoded.consumed, in.available));
         if (source_) source_->kick();
-        const uint32_t produced = std::min(mpeg::producedBytes(decoded), blockBytes_);
+        const uint32_t produced = std::min(decoded.produced, blockBytes_);
         result = pcmRing_->commitWrite(produced);
         if (result != kStageOk) return result;
         kickConsumer();

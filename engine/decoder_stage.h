@@ -7,10 +7,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "marker_ring.h"
-#include "mpeg/decoder_ops.h"
+#include "mpeg/decoder.h"
 #include "notify_window.h"
 #include "pipeline_stage.h"
 #include "stream_rules.h"
@@ -26,7 +27,8 @@ public:
     static constexpr uint32_t kPcmRingTarget = 524288;  // resized to whole blocks below this
     static constexpr int32_t kFrequencyLimit = 24000;
 
-    DecoderStage(StageOwner* owner, WindowHandle notifyWindow, const mpeg::DecoderOps& ops);
+    DecoderStage(StageOwner* owner, WindowHandle notifyWindow,
+                 std::unique_ptr<mpeg::StreamDecoder> decoder);
     ~DecoderStage() override;
 
     void setSource(SourceStage* source) { source_ = source; }
@@ -59,7 +61,7 @@ private:
     void postProgress();
     void endOfStream();
 
-    const mpeg::DecoderOps ops_;
+    const std::unique_ptr<mpeg::StreamDecoder> decoder_;
     const WindowHandle notifyWindow_;
     std::atomic<int32_t> startPercent_{0};
     SourceStage* source_ = nullptr;
@@ -78,8 +80,9 @@ private:
     std::array<uint8_t, kStreamPeekBytes + 8> tail_{};
 };
 
-// The decoder new pipelines use: the process's own unless a test or tool installed another.
-const mpeg::DecoderOps& pipelineDecoderOps();
+// A decoder of its own for a new pipeline, or one over the operations a test or tool
+// installed (null: none installed).
+std::unique_ptr<mpeg::StreamDecoder> makePipelineDecoder();
 void setPipelineDecoderOps(const mpeg::DecoderOps* ops);
 
 }  // namespace kivo

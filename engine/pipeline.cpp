@@ -13,7 +13,7 @@ std::unique_ptr<Pipeline> Pipeline::create(StageOwner* owner, WindowHandle notif
         std::unique_ptr<Pipeline> pipeline(new Pipeline());
         pipeline->source_ = std::make_unique<SourceStage>(owner);
         pipeline->decoder_ =
-            std::make_unique<DecoderStage>(owner, notifyWindow, pipelineDecoderOps());
+            std::make_unique<DecoderStage>(owner, notifyWindow, makePipelineDecoder());
         pipeline->output_ = std::make_unique<OutputStage>(owner);
         pipeline->decoder_->setSource(pipeline->source_.get());
         return pipeline;

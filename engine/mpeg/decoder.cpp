@@ -39,6 +39,20 @@ uint64_t MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* 
     }
 }
 
+bool OpsDecoder::start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) {
+    return ops_.decoderInit(&header, frameBytes, 0, 0, 0, frequencyLimit) != 0;
+}
+
+PcmFormat OpsDecoder::format() const {
+    PcmFormat format{};
+    ops_.decoderGetFormat(&format);
+    return format;
+}
+
+FrameResult OpsDecoder::decode(const uint8_t* frame, void* pcm) {
+    return frameResultOf(ops_.decoderDecodeFrame(frame, pcm));
+}
+
 namespace {
 
 MpegDecoder& processDecoder() {

@@ -11,10 +11,55 @@
 
 namespace kivo::mpeg {
 
-// One independent decoder (the engine's process-wide one sits behind processDecoderOps();
-// the application's sound-clip player makes its own). State <= 64 KiB without shared tables.
-class MpegDecoder {
+// What one frame cost and gave; nothing consumed means the frame was refused.
+struct FrameResult {
+    uint32_t consumed = 0;  // input bytes
+    uint32_t produced = 0;  // PCM bytes written
+    bool refused() const { return consumed == 0; }
+};
+
+// The packed answer of decoderDecodeFrame as a result.
+inline FrameResult frameResultOf(uint64_t packed) {
+    return {consumedBytes(packed), producedBytes(packed)};
+}
+
+// A decoder as a pipeline uses it: each pipeline owns one.
+class StreamDecoder {
 public:
+    virtual ~StreamDecoder() = default;
+    // Accepts or refuses the stream the header and frame length describe.
+    virtual bool start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) = 0;
+    // What the accepted stream decodes to.
+    virtual PcmFormat format() const = 0;
+    // The frame at `frame`, with kFrameSpanBytes readable there, into one block of PCM.
+    virtual FrameResult decode(const uint8_t* frame, void* pcm) = 0;
+};
+
+// A decoder reached through a table of operations (a stand-in installed by a test or tool).
+class OpsDecoder : public StreamDecoder {
+public:
+    explicit OpsDecoder(const DecoderOps& ops) : ops_(ops) {}
+    bool start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) override;
+    PcmFormat format() const override;
+    FrameResult decode(const uint8_t* frame, void* pcm) override;
+
+private:
+    const DecoderOps ops_;
+};
+
+// One independent decoder: each pipeline, sound clip and tool makes its own; the table of
+// operations (processDecoderOps()) reaches a process-wide one. State <= 64 KiB without shared
+// tables.
+class MpegDecoder : public StreamDecoder {
+public:
+    bool start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) override {
+        return init(header, frameBytes, 0, 0, 0, frequencyLimit) != 0;
+    }
+    PcmFormat format() const override { return format_; }
+    FrameResult decode(const uint8_t* frame, void* pcm) override {
+        return frameResultOf(decodeFrame(frame, kFrameSpanBytes, pcm));
+    }
+
     // Returns 1 when the stream is accepted. The three settings must be 0 (full rate, the
     // channels as coded, 16-bit output: the only output this decoder makes).
     int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t reduction,

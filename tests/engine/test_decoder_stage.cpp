@@ -37,7 +37,8 @@ Outcome runDecoder(const std::string& path, int32_t startPercent = 0) {
     RecordingOwner owner;
     {
         SourceStage source(&owner);
-        DecoderStage decoder(&owner, window, FakeDecoder::ops());
+        DecoderStage decoder(&owner, window,
+                             std::make_unique<mpeg::OpsDecoder>(FakeDecoder::ops()));
         decoder.setSource(&source);
         source.setPath(path.c_str());
         ByteRing* input = nullptr;

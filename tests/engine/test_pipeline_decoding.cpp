@@ -51,7 +51,7 @@ std::vector<uint8_t> decodeDirectly(std::vector<uint8_t> bytes) {
 class PipelineDecoding : public test::PlayerTest {};
 
 TEST_F(PipelineDecoding, DevicePlaysEveryDecodedFrame) {
-    setPipelineDecoderOps(nullptr);  // the process's own decoder
+    setPipelineDecoderOps(nullptr);  // each pipeline with a decoder of its own
     const std::string folder = std::string(KIVO_TEST_DATA) + "/conformance";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
