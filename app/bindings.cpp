@@ -14,6 +14,7 @@
 #include "playlist_editing.h"
 #include "playlist_store.h"
 #include "popup_menus.h"
+#include "qt_text.h"
 #include "start_up.h"
 #include "volume_panel.h"
 #include "web_player.h"
@@ -99,7 +100,7 @@ void bindMainWindow(Kivo& kivo) {
     on(w.modeButton, &SuperBtn::clicked, kivo, showModeMenu);
     QObject::connect(
         &w.menus(), &runtime::PopupMenus::itemClicked, &w,
-        [&kivo](const QString& item) { onMenuItem(kivo, item.toStdString()); });
+        [&kivo](const QString& item) { onMenuItem(kivo, runtime::fromQString(item)); });
 
     on(w.volumeButton, &SuperBtn::clicked, kivo, toggleVolumeSetting);
     on(w.volumeSlider, &SuperBar::positionChanged, kivo, volumePositionChanged);

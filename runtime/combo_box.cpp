@@ -1,6 +1,7 @@
 #include "combo_box.h"
 
 #include "colour.h"
+#include "qt_text.h"
 
 namespace kivo::runtime {
 
@@ -12,7 +13,7 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
 void ComboBox::setItems(const std::vector<std::string_view>& items) {
     clear();
     for (std::string_view item : items) {
-        addItem(QString::fromUtf8(item.data(), qsizetype(item.size())));
+        addItem(toQString(item));
     }
 }
 
@@ -22,11 +23,11 @@ void ComboBox::setCurrent(int index) {
 
 std::string ComboBox::itemTextAt(int index) const {
     if (index < 0 || index >= count()) return {};
-    return itemText(index).toUtf8().toStdString();
+    return fromQString(itemText(index));
 }
 
 void ComboBox::setPrompt(std::string_view text) {
-    setPlaceholderText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    setPlaceholderText(toQString(text));
 }
 
 void ComboBox::setTextColour(uint32_t bgr) {

@@ -11,18 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "qt_text.h"
+
 namespace kivo::runtime {
 
 namespace {
 
 QString fromLocal(const std::string& text) {
-    QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    QString s = toQString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return s;
-}
-
-std::string toLocal(const QString& text) {
-    return text.toUtf8().toStdString();
 }
 
 QWidget* ownerOr(QWidget* owner) {
@@ -31,7 +29,7 @@ QWidget* ownerOr(QWidget* owner) {
 
 // "description|pattern;pattern|..." as Qt's "description (pattern pattern);;...".
 QString qtFilter(const std::string& filter) {
-    QStringList parts = QString::fromUtf8(filter.c_str()).split(QLatin1Char('|'));
+    QStringList parts = toQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
@@ -112,7 +110,7 @@ public:
         dialog.setOption(QFileDialog::ShowDirsOnly, !includeFiles);
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);  // keeps the path field
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-        return toLocal(QDir::toNativeSeparators(dialog.selectedFiles().front()));
+        return fromQString(QDir::toNativeSeparators(dialog.selectedFiles().front()));
     }
 
     std::string openFile(QWidget* owner, const std::string& filter,
@@ -122,13 +120,13 @@ public:
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setNameFilter(qtFilter(filter));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-        return toLocal(QDir::toNativeSeparators(dialog.selectedFiles().front()));
+        return fromQString(QDir::toNativeSeparators(dialog.selectedFiles().front()));
     }
 
     QAction* trackMenu(QMenu* menu, QPoint at) override { return menu->exec(at); }
 
     void openWebPage(const std::string& address) override {
-        QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromUtf8(address.c_str())));
+        QDesktopServices::openUrl(QUrl::fromUserInput(toQString(address)));
     }
 };
 

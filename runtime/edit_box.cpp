@@ -3,6 +3,7 @@
 #include <QFocusEvent>
 
 #include "colour.h"
+#include "qt_text.h"
 
 namespace kivo::runtime {
 
@@ -12,11 +13,11 @@ EditBox::EditBox(QWidget* parent) : QLineEdit(parent) {
 }
 
 std::string EditBox::content() const {
-    return text().toUtf8().toStdString();
+    return fromQString(text());
 }
 
 void EditBox::setContent(std::string_view text) {
-    setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    setText(toQString(text));
 }
 
 void EditBox::setTextColour(uint32_t bgr) {

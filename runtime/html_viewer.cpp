@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "dialog_host.h"
+#include "qt_text.h"
 
 #ifdef KIVO_HAVE_WEBENGINE
 #include <QUrl>
@@ -38,8 +39,7 @@ public:
         connect(open, &QPushButton::clicked, this, [viewer] { openWebPage(viewer->address()); });
     }
     void show(const std::string& address) {
-        note_->setText(QStringLiteral("本窗口不能直接显示网页。\n") +
-                       QString::fromUtf8(address.c_str()));
+        note_->setText(QStringLiteral("本窗口不能直接显示网页。\n") + toQString(address));
     }
 
 private:
@@ -70,8 +70,7 @@ bool HtmlViewer::rendersPages() {
 void HtmlViewer::navigate(std::string_view address) {
     address_ = address;
 #ifdef KIVO_HAVE_WEBENGINE
-    static_cast<QWebEngineView*>(view_)->setUrl(
-        QUrl::fromUserInput(QString::fromUtf8(address_.c_str())));
+    static_cast<QWebEngineView*>(view_)->setUrl(QUrl::fromUserInput(toQString(address_)));
 #else
     static_cast<BrowserOffer*>(view_)->show(address_);
 #endif

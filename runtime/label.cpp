@@ -2,6 +2,7 @@
 
 #include "colour.h"
 #include "notify_windows_qt.h"
+#include "qt_text.h"
 
 namespace kivo::runtime {
 
@@ -11,7 +12,7 @@ Label::Label(QWidget* parent) : QLabel(parent) {
 
 void Label::setCaption(std::string_view caption) {
     caption_ = caption;
-    setText(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    setText(toQString(caption));
 }
 
 void Label::setTextColour(uint32_t bgr) {

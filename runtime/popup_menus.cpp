@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "dialog_host.h"
+#include "qt_text.h"
 
 namespace kivo::runtime {
 
@@ -21,8 +22,8 @@ PopupMenus::~PopupMenus() = default;
 
 void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::string_view caption,
                           bool checked, std::string_view shortcut) {
-    QString text = QString::fromUtf8(caption.data(), qsizetype(caption.size()));
-    QString name = QString::fromUtf8(handle.data(), qsizetype(handle.size()));
+    QString text = toQString(caption);
+    QString name = toQString(handle);
     if (menu.empty()) {
         auto* top = new QMenu(text, window_);
         top->setObjectName(name);
@@ -50,8 +51,7 @@ void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::s
     action->setChecked(checked);
     action->setProperty(kMark, checked);
     if (!shortcut.empty()) {
-        action->setShortcut(
-            QKeySequence(QString::fromUtf8(shortcut.data(), qsizetype(shortcut.size()))));
+        action->setShortcut(QKeySequence(toQString(shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
         window_->addAction(action);  // a hidden menu listens for no keys itself
     }

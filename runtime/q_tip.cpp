@@ -8,6 +8,8 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "qt_text.h"
+
 namespace kivo::runtime {
 
 namespace {
@@ -23,7 +25,7 @@ const QColor kPaper(0xFF, 0xFF, 0xE1);
 
 // Markup is rendered; plain text keeps its runs of spaces and its line breaks.
 void setBalloonText(QLabel& body, std::string_view text) {
-    QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    QString s = toQString(text);
     if (Qt::mightBeRichText(s)) {
         body.setTextFormat(Qt::RichText);
         s.replace(QStringLiteral("\r\n"), QStringLiteral("<br>"));

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 
+#include "qt_text.h"
+
 namespace kivo::runtime {
 
 SuperBtn::SuperBtn(QWidget* parent) : QAbstractButton(parent) {
@@ -14,7 +16,7 @@ SuperBtn::SuperBtn(QWidget* parent) : QAbstractButton(parent) {
 
 void SuperBtn::setCaption(std::string_view caption) {
     caption_ = caption;
-    setText(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    setText(toQString(caption));
     update();
 }
 
@@ -27,7 +29,7 @@ void SuperBtn::setHotPicture(const QByteArray& bytes) {
 }
 
 void SuperBtn::setTooltip(std::string_view text) {
-    setToolTip(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    setToolTip(toQString(text));
 }
 
 void SuperBtn::enterEvent(QEnterEvent* e) {

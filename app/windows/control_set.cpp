@@ -14,6 +14,7 @@
 #include "list_box.h"
 #include "pic_box.h"
 #include "q_tip.h"
+#include "qt_text.h"
 #include "shape_box.h"
 #include "super_bar.h"
 #include "super_btn.h"
@@ -23,10 +24,6 @@
 namespace kivo {
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 runtime::ComboBox* makeCombo(QWidget* parent, const ControlTemplate& control) {
     auto* combo = new runtime::ComboBox(parent);
@@ -52,8 +49,8 @@ ControlSet::ControlSet(QWidget& window, const WindowTemplate& layout)
     : menus_(new runtime::PopupMenus(&window)) {
     for (const ControlTemplate& control : layout.controls) {
         QObject* object = create(window, control);
-        object->setObjectName(qs(control.handle));
-        object->setProperty("templateName", qs(control.templateName));
+        object->setObjectName(runtime::toQString(control.handle));
+        object->setProperty("templateName", runtime::toQString(control.templateName));
         if (auto* widget = qobject_cast<QWidget*>(object); widget != nullptr) {
             widget->setGeometry(control.x, control.y, control.width, control.height);
             if (!control.visible) widget->hide();

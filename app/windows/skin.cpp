@@ -5,6 +5,7 @@
 
 #include "pic_box.h"
 #include "picture.h"
+#include "qt_text.h"
 #include "super_btn.h"
 
 // Resources built into a static library are registered only when asked for by name.
@@ -72,18 +73,14 @@ QByteArray resource(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 }  // namespace
 
 QByteArray skinPicture(std::string_view name) {
-    return resource(":/pictures/" + qs(name));
+    return resource(":/pictures/" + runtime::toQString(name));
 }
 
 QByteArray skinSound(std::string_view name) {
-    return resource(":/sounds/" + qs(name));
+    return resource(":/sounds/" + runtime::toQString(name));
 }
 
 void dressWindow(const ControlSet& controls) {
