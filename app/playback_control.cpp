@@ -10,6 +10,7 @@
 #include "playlist_editing.h"
 #include "pumping_wait.h"
 #include "skin.h"
+#include "song_list.h"
 #include "text.h"
 
 namespace kivo {
@@ -212,14 +213,12 @@ void songDoubleClicked(Kivo& kivo) {
 }
 
 void songKeyPressed(Kivo& kivo, int keyCode) {
-    constexpr int kEnter = 13;
-    constexpr int kDelete = 46;
-    if (keyCode == kEnter) {
+    if (keyCode == runtime::kKeyEnter) {
         playChosenSong(kivo);
         showCompanionMessage(kivo, "亲！您正在播放的歌曲是  【\r\n\r\n" +
                                        selectedSong(kivo.mainWindow()) +
                                        "\r\n\r\n】  ，请慢慢欣赏哦！嘻嘻~~~~~");
-    } else if (keyCode == kDelete) {
+    } else if (keyCode == runtime::kKeyDelete) {
         deleteSelectedSong(kivo);
     }
 }
@@ -243,13 +242,8 @@ void locateCurrentSong(Kivo& kivo) {
     MainWindow& window = kivo.mainWindow();
     const std::string current = window.nowPlayingLabel->caption();
     if (current == kWelcomeCaption) return;
-    runtime::ListBox& list = *window.songList;
     // Without a match the last item stays selected.
-    list.setCurrent(-1);
-    for (int i = 0; i < list.itemCount(); ++i) {
-        list.setCurrent(list.current() + 1);
-        if (selectedSong(window) == current) break;
-    }
+    walkSelectionTo(*window.songList, [&](const std::string& item) { return item == current; });
     showCompanionMessage(kivo, "亲，已经定位到当前播放的歌曲。");
 }
 

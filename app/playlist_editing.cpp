@@ -11,6 +11,8 @@
 #include "playback_control.h"
 #include "playlist_store.h"
 #include "popup_menus.h"
+#include "qt_text.h"
+#include "song_list.h"
 #include "text.h"
 
 namespace kivo {
@@ -21,24 +23,9 @@ constexpr std::string_view kCollectMenu = "collectMenu";
 constexpr std::string_view kFolderTitle = "请选择一个目录，以搜索MP3音乐文件";
 constexpr std::string_view kAlreadyThere = "亲，该歌曲已存在，无需再添加。";
 
-void showSongCount(MainWindow& window) {
-    window.songCountLabel->setCaption("歌曲总数：" + runtime::toText(window.songList->itemCount()));
-}
-
 bool askYesNo(const std::string& question) {
     return runtime::messageBox(question, runtime::kMbYesNo | runtime::kMbIconInformation,
                                "温馨提示") == runtime::kIdYes;
-}
-
-// Walks the selection down the list and stops on the first song equal to `path`, which stays
-// selected; without one the last song stays selected.
-bool findBySelecting(runtime::ListBox& list, const std::string& path) {
-    list.setCurrent(-1);
-    for (int i = 0; i < list.itemCount(); ++i) {
-        list.setCurrent(list.current() + 1);
-        if (list.itemTextAt(list.current()) == path) return true;
-    }
-    return false;
 }
 
 // The playlist an item of the collect menu stands for: the one whose name is its caption.
@@ -47,7 +34,7 @@ int collectTarget(Kivo& kivo, std::string_view collectItem) {
     QAction* item = menus.item(collectItem);
     const QMenu* collect = menus.menu(kCollectMenu);
     if (item == nullptr || collect == nullptr || !collect->actions().contains(item)) return -1;
-    const std::string name = item->text().toStdString();
+    const std::string name = runtime::fromQString(item->text());
     const runtime::ComboBox& combo = *kivo.mainWindow().playlistCombo;
     for (int i = 0; i < combo.count(); ++i) {
         if (combo.itemTextAt(i) == name) return i;
@@ -88,7 +75,7 @@ void showSongMenu(Kivo& kivo) {
     const std::string current = currentPlaylistName(kivo);
     if (const QMenu* collect = window.menus().menu(kCollectMenu)) {
         for (QAction* item : collect->actions()) {
-            item->setVisible(item->text().toStdString() != current);
+            item->setVisible(runtime::fromQString(item->text()) != current);
         }
     }
     window.menus().popUp("songMenu");
@@ -111,7 +98,7 @@ void addSongFile(Kivo& kivo) {
             kivo, "亲~~您没有添加歌曲到【" + currentPlaylistName(kivo) + "】播放列表中！");
         return;
     }
-    if (findBySelecting(*window.songList, path)) {
+    if (walkSelectionTo(*window.songList, [&](const std::string& item) { return item == path; })) {
         showCompanionMessage(kivo, kAlreadyThere);
         return;
     }
@@ -221,7 +208,7 @@ bool collectToPlaylist(Kivo& kivo, std::string_view collectItem) {
                              "嘻嘻~~~~~");
         return true;
     }
-    if (findBySelecting(*window.songList, song)) {
+    if (walkSelectionTo(*window.songList, [&](const std::string& item) { return item == song; })) {
         showCompanionMessage(kivo, kAlreadyThere);
         return true;
     }
@@ -263,12 +250,9 @@ void searchSongs(Kivo& kivo) {
     // The end of the file title, then the extension in small letters.
     const std::string key = text + ".mp3";
     const int32_t length = runtime::textLength(key);
-    runtime::ListBox& list = *window.songList;
-    list.setCurrent(-1);
-    for (int i = 0; i < list.itemCount(); ++i) {
-        list.setCurrent(list.current() + 1);
-        if (runtime::rightPart(selectedSong(window), length) == key) break;
-    }
+    walkSelectionTo(*window.songList, [&](const std::string& song) {
+        return runtime::rightPart(song, length) == key;
+    });
     showCompanionMessage(kivo, "亲，查找结束咯！");
 }
 

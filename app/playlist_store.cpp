@@ -10,6 +10,7 @@
 #include "playlist_file.h"
 #include "pumping_wait.h"
 #include "replacement_file.h"
+#include "song_list.h"
 #include "text.h"
 
 namespace kivo {
@@ -17,10 +18,6 @@ namespace kivo {
 namespace {
 
 constexpr int kEmptyListNoticeDelayMs = 3000;
-
-void showSongCount(MainWindow& window) {
-    window.songCountLabel->setCaption("歌曲总数：" + runtime::toText(window.songList->itemCount()));
-}
 
 std::string playlistFile(Kivo& kivo) {
     return playlistFilePath(kivo.programDir(), currentPlaylistName(kivo));

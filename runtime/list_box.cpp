@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "colour.h"
+#include "qt_text.h"
 
 namespace kivo::runtime {
 
@@ -12,10 +13,6 @@ namespace {
 
 constexpr int kBytesRole = Qt::UserRole + 1;  // the item's exact bytes
 constexpr int kValueRole = Qt::UserRole + 2;
-
-QString shown(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 // Counts program writes of the selection so that they do not pass for the user's.
 struct ProgramWrite {
@@ -35,7 +32,7 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 bool ListBox::sortsBefore(std::string_view a, std::string_view b) {
-    return shown(a).compare(shown(b), Qt::CaseInsensitive) < 0;
+    return toQString(a).compare(toQString(b), Qt::CaseInsensitive) < 0;
 }
 
 int ListBox::addItem(std::string_view text, int value) {
@@ -54,7 +51,7 @@ int ListBox::addItem(std::string_view text, int value) {
         }
         at = lo;
     }
-    auto* item = new QListWidgetItem(shown(text));
+    auto* item = new QListWidgetItem(toQString(text));
     item->setData(kBytesRole, QByteArray(text.data(), qsizetype(text.size())));
     item->setData(kValueRole, value);
     insertItem(at, item);
@@ -140,47 +137,47 @@ void ListBox::keyPressEvent(QKeyEvent* e) {
 int virtualKeyCode(int qtKey) {
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;  // same codes
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return kKeyF1 + (qtKey - Qt::Key_F1);
     switch (qtKey) {
         case Qt::Key_Backspace:
-            return 8;
+            return kKeyBackspace;
         case Qt::Key_Tab:
-            return 9;
+            return kKeyTab;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return 13;
+            return kKeyEnter;
         case Qt::Key_Shift:
-            return 16;
+            return kKeyShift;
         case Qt::Key_Control:
-            return 17;
+            return kKeyControl;
         case Qt::Key_Alt:
-            return 18;
+            return kKeyAlt;
         case Qt::Key_Pause:
-            return 19;
+            return kKeyPause;
         case Qt::Key_Escape:
-            return 27;
+            return kKeyEscape;
         case Qt::Key_Space:
-            return 32;
+            return kKeySpace;
         case Qt::Key_PageUp:
-            return 33;
+            return kKeyPageUp;
         case Qt::Key_PageDown:
-            return 34;
+            return kKeyPageDown;
         case Qt::Key_End:
-            return 35;
+            return kKeyEnd;
         case Qt::Key_Home:
-            return 36;
+            return kKeyHome;
         case Qt::Key_Left:
-            return 37;
+            return kKeyLeft;
         case Qt::Key_Up:
-            return 38;
+            return kKeyUp;
         case Qt::Key_Right:
-            return 39;
+            return kKeyRight;
         case Qt::Key_Down:
-            return 40;
+            return kKeyDown;
         case Qt::Key_Insert:
-            return 45;
+            return kKeyInsert;
         case Qt::Key_Delete:
-            return 46;
+            return kKeyDelete;
         default:
             return 0;
     }

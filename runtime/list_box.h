@@ -59,7 +59,32 @@ private:
     int programWrites_ = 0;  // > 0 while the program changes the selection
 };
 
-// The Windows virtual-key code of a Qt key; 0 for keys without one.
+// The key codes keyPressed reports: Windows virtual-key codes. Digits and letters are their
+// capital ASCII codes, F1 to F24 run from kKeyF1 on.
+enum KeyCode : int {
+    kKeyBackspace = 8,
+    kKeyTab = 9,
+    kKeyEnter = 13,
+    kKeyShift = 16,
+    kKeyControl = 17,
+    kKeyAlt = 18,
+    kKeyPause = 19,
+    kKeyEscape = 27,
+    kKeySpace = 32,
+    kKeyPageUp = 33,
+    kKeyPageDown = 34,
+    kKeyEnd = 35,
+    kKeyHome = 36,
+    kKeyLeft = 37,
+    kKeyUp = 38,
+    kKeyRight = 39,
+    kKeyDown = 40,
+    kKeyInsert = 45,
+    kKeyDelete = 46,
+    kKeyF1 = 0x70,
+};
+
+// The key code of a Qt key; 0 for keys without one.
 int virtualKeyCode(int qtKey);
 
 }  // namespace kivo::runtime

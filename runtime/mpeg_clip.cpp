@@ -1,13 +1,14 @@
 // MPEG audio inside a WAVE clip, followed by the engine's frame walker (the stream rules the
 // player follows) and decoded by a decoder of the clip's own, so that a clip never disturbs the
 // player's decoder.
+#include "mpeg_clip.h"
+
 #include <algorithm>
 #include <memory>
 #include <span>
 
 #include "frame_walker.h"
 #include "mpeg/decoder.h"
-#include "wave_clip.h"
 
 namespace kivo::runtime {
 

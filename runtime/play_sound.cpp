@@ -152,7 +152,7 @@ ClipPlayer& clipPlayer() {
 bool playSound(std::string_view waveBytes, bool loop) {
     auto wave = parseWave(waveBytes);
     if (!wave || (wave->formatTag != kWaveFormatPcm && wave->formatTag != kWaveFormatMpegLayer3 &&
-                  wave->formatTag != 0x0050)) {
+                  wave->formatTag != kWaveFormatMpeg)) {
         return false;
     }
     clipPlayer().play(std::string(waveBytes), loop);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "mpeg_clip.h"
+
 namespace kivo::runtime {
 
 namespace {
@@ -82,20 +84,12 @@ std::optional<WaveChunks> parseWave(std::string_view bytes) {
     return wave;
 }
 
-#ifdef KIVO_RUNTIME_NO_MPEG
-std::optional<PcmClip> decodeMpeg(const WaveChunks&) {
-    return std::nullopt;
-}
-#else
-std::optional<PcmClip> decodeMpeg(const WaveChunks& wave);  // mpeg_clip.cpp
-#endif
-
 std::optional<PcmClip> decodeWave(const WaveChunks& wave) {
     switch (wave.formatTag) {
         case kWaveFormatPcm:
             return pcmTo16(wave);
         case kWaveFormatMpegLayer3:
-        case 0x0050:  // MPEG Layer I/II
+        case kWaveFormatMpeg:
             return decodeMpeg(wave);
         default:
             return std::nullopt;

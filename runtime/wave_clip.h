@@ -11,6 +11,7 @@
 namespace kivo::runtime {
 
 inline constexpr uint16_t kWaveFormatPcm = 0x0001;
+inline constexpr uint16_t kWaveFormatMpeg = 0x0050;  // Layer I or II
 inline constexpr uint16_t kWaveFormatMpegLayer3 = 0x0055;
 inline constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 

@@ -117,7 +117,7 @@ TEST_F(PlaybackControlTest, DoubleClickEnterAndThePlayItemPlayTheSelectedSong) {
                                  "】 \r\n\r\n请慢慢欣赏哦！嘻嘻~~~~~");
 
     w.songList->setCurrent(2);
-    emit w.songList->keyPressed(13);
+    emit w.songList->keyPressed(runtime::kKeyEnter);
     EXPECT_EQ(w.nowPlayingLabel->caption(), songs_[2]);
     EXPECT_EQ(balloonText(), "亲！您正在播放的歌曲是  【\r\n\r\n" + songs_[2] +
                                  "\r\n\r\n】  ，请慢慢欣赏哦！嘻嘻~~~~~");
@@ -136,7 +136,7 @@ TEST_F(PlaybackControlTest, DoubleClickEnterAndThePlayItemPlayTheSelectedSong) {
 
     // Delete asks before it deletes.
     dialogs_.answerMessageBox(runtime::kIdNo);
-    emit w.songList->keyPressed(46);
+    emit w.songList->keyPressed(runtime::kKeyDelete);
     EXPECT_EQ(w.songList->itemCount(), 3);
     EXPECT_EQ(dialogs_.calls().back().text, "是否删除【本地列表】列表中的 【" + songs_[0] + "】？");
 }
