@@ -1,7 +1,6 @@
 // Adding, deleting, clearing, collecting, sorting and searching, each saved at once.
 #include <unistd.h>
 
-#include "folder_scan.h"
 #include "playback_control.h"
 #include "playback_fixture.h"
 #include "playlist_editing.h"
@@ -92,15 +91,6 @@ TEST_F(PlaylistEditingTest, FolderScanFindsMp3FilesInAnyCaseAndSkipsDotFolders) 
     addSongFolder(*kivo_);
     EXPECT_EQ(window().songList->itemCount(), 10);
     EXPECT_EQ(balloonText(), "您已成功添加歌曲到【本地列表】播放列表中！");
-}
-
-TEST_F(PlaylistEditingTest, Mp3ExtensionInAnyLetterCase) {
-    for (const char* name : {"a.mp3", "a.MP3", "a.Mp3", ".mp3", "我爱你.mP3"}) {
-        EXPECT_TRUE(hasMp3Extension(name)) << name;
-    }
-    for (const char* name : {"mp3", "a.mp", "a.mp3 ", "a.mp4", "a_mp3", ""}) {
-        EXPECT_FALSE(hasMp3Extension(name)) << name;
-    }
 }
 
 TEST_F(PlaylistEditingTest, DeletingTheCurrentSongPausesItAndShowsTheTemplateCaption) {
