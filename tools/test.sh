@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the skin check, the normal build, then the engine under
-# AddressSanitizer+UBSan and ThreadSanitizer, then the decoder fuzzer for about a minute.
+# Sets up, builds and runs every test: the layers' include rules, the skin check, the normal
+# build, then the engine under AddressSanitizer+UBSan and ThreadSanitizer, then the decoder
+# fuzzer for about a minute.
 # KIVO_QUICK=1 runs only the normal build's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/check_includes.sh
 tools/setup.sh
 jobs=$(nproc)
 
@@ -21,7 +23,5 @@ tools/build.sh build-asan -DKIVO_ASAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=Debug
 tools/build.sh build-tsan -DKIVO_TSAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
 
-if [ -f tests/fuzz/CMakeLists.txt ]; then
-  CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF
-  tools/fuzz.sh build-fuzz "${KIVO_FUZZ_SECONDS:-60}"
-fi
+CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF
+tools/fuzz.sh build-fuzz "${KIVO_FUZZ_SECONDS:-60}"
