@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins
   libasound2-dev libasound2-plugins libpulse-dev pulseaudio pulseaudio-utils
   xvfb xcompmgr x11-utils imagemagick fonts-wqy-microhei
+  g++-mingw-w64-x86-64-posix wine64
   "$@"
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the layers' include rules, the skin check, the normal
-# build, then the engine under AddressSanitizer+UBSan and ThreadSanitizer, then the decoder
-# fuzzer for about a minute.
+# build with the Windows build run under Wine beside it, then the engine under
+# AddressSanitizer+UBSan and ThreadSanitizer, then the decoder fuzzer for about a minute.
 # KIVO_QUICK=1 runs only the normal build's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +13,9 @@ jobs=$(nproc)
 bash tools/skin/check_skin.sh
 
 tools/build.sh build
+# The engine and the command-line programs for Windows; kivo_windows_tests runs them under Wine.
+tools/build-windows.sh build-windows
+export KIVO_WINDOWS_BUILD=$PWD/build-windows
 (cd build && ctest --output-on-failure -j "$jobs")
 
 [ -n "${KIVO_QUICK:-}" ] && exit 0

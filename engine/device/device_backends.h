@@ -1,6 +1,7 @@
 // The backends by name, for the factory and for programs that pick one themselves.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -27,5 +28,11 @@ std::unique_ptr<WaveOutDevice> createWavDevice(const std::string& path);
 std::unique_ptr<WaveOutDevice> createWavDevice(std::shared_ptr<WavWriter> writer);
 
 std::unique_ptr<WaveOutDevice> createVirtualDevice(VirtualDeviceOptions options);
+
+#ifdef _WIN32
+// winmm's wave-out device number `deviceId`; the wave mapper picks the system's default one.
+constexpr uint32_t kWaveMapper = 0xFFFFFFFF;
+std::unique_ptr<WaveOutDevice> createWaveOutDevice(uint32_t deviceId = kWaveMapper);
+#endif
 
 }  // namespace kivo::device

@@ -22,6 +22,15 @@ bool startsWith(const std::string& s, const char* prefix, std::string* rest) {
 
 std::unique_ptr<WaveOutDevice> createDevice(const std::string& spec) {
     std::string rest;
+#ifdef _WIN32
+    if (spec == "default" || spec == "waveout") return createWaveOutDevice();
+    if (startsWith(spec, "waveout:", &rest)) {
+        char* end = nullptr;
+        const unsigned long id = std::strtoul(rest.c_str(), &end, 10);
+        if (rest.empty() || *end != '\0' || id >= kWaveMapper) return nullptr;
+        return createWaveOutDevice(static_cast<uint32_t>(id));
+    }
+#else
     if (spec == "default")
         return soundServerAnswers() ? createPulseDevice() : createAlsaDevice("default");
     if (spec == "pulse") return createPulseDevice();
@@ -29,6 +38,7 @@ std::unique_ptr<WaveOutDevice> createDevice(const std::string& spec) {
     if (startsWith(spec, "alsa:", &rest)) {
         return rest.empty() ? nullptr : createAlsaDevice(rest);
     }
+#endif
     if (startsWith(spec, "wav:", &rest)) return rest.empty() ? nullptr : createWavDevice(rest);
     if (spec == "null") {
         VirtualDeviceOptions options;

@@ -1,6 +1,7 @@
 // The wave-out device as the output stage uses it: buffers are queued in order, played, and
 // reported back one by one; pause and restart act at once; close refuses while buffers are
-// still queued. Backends: ALSA, a virtual device for tests and tools, a WAV-file writer.
+// still queued. Backends: ALSA (winmm's wave-out on Windows), a virtual device for tests and tools,
+// a WAV-file writer.
 #pragma once
 
 #include <cstdint>
@@ -55,8 +56,9 @@ public:
 };
 
 // Which backend new players get. `spec`: "default" (PulseAudio when a sound server answers,
-// else ALSA), "pulse", "alsa" (ALSA's default device), "alsa:NAME", "wav:FILE", "null" (a
-// virtual device paced in real time that plays into nothing) or "virtual" (a virtual device
+// else ALSA; winmm's wave-out on Windows), "pulse", "alsa" (ALSA's default device),
+// "alsa:NAME", on Windows "waveout" and "waveout:N" instead of those three, "wav:FILE", "null"
+// (a virtual device paced in real time that plays into nothing) or "virtual" (a virtual device
 // set up by a test through setDeviceFactory).
 using DeviceFactory = std::function<std::unique_ptr<WaveOutDevice>()>;
 

@@ -2,6 +2,8 @@
 // buffers a device reported done.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -88,5 +90,20 @@ private:
     std::vector<intptr_t> done_;
     std::vector<std::chrono::steady_clock::time_point> doneAt_;
 };
+
+// Opens a device that must refuse, then checks that every other call is refused too and that
+// no buffer comes back.
+inline void expectRefusedAndHarmless(WaveOutDevice& device, const WaveFormat& format,
+                                     BufferSet& buffers) {
+    EXPECT_EQ(device.open(format, buffers.callback()), DeviceResult::Error);
+    EXPECT_EQ(device.prepare(buffers[0]), DeviceResult::Error);
+    EXPECT_EQ(device.write(buffers[0]), DeviceResult::Error);
+    EXPECT_EQ(device.pause(), DeviceResult::Error);
+    EXPECT_EQ(device.restart(), DeviceResult::Error);
+    EXPECT_EQ(device.reset(), DeviceResult::Error);
+    EXPECT_EQ(device.unprepare(buffers[0]), DeviceResult::Error);
+    EXPECT_EQ(device.close(), DeviceResult::Error);
+    EXPECT_TRUE(buffers.done().empty());
+}
 
 }  // namespace kivo::device::test

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -30,7 +31,8 @@ public:
     static constexpr const char* kSink = "kivo_null";
 
     // Starts the daemon and points this process at it; false with `why()` when it cannot run.
-    bool start(const std::string& pulseaudio) {
+    // The daemon ends by itself once it has had no client for `idleSeconds`.
+    bool start(const std::string& pulseaudio, int idleSeconds = 20) {
         if (pulseaudio.empty() || ::access(pulseaudio.c_str(), X_OK) != 0) {
             why_ = "pulseaudio is not installed (tools/setup.sh installs it)";
             return false;
@@ -59,12 +61,13 @@ public:
 
         // As root the daemon warns that it is meant for a user session, and runs all the same.
         // It ends by itself once idle, so a test program that dies leaves no server behind.
-        const std::string command = "HOME='" + dir_.string() + "' '" + pulseaudio + "' -n -F '" +
-                                    (dir_ / "default.pa").string() +
-                                    "' --daemonize=yes --exit-idle-time=20 --use-pid-file=yes"
-                                    " --log-target=file:" +
-                                    (dir_ / "log").string() + " </dev/null >/dev/null 2>>'" +
-                                    (dir_ / "log").string() + "'";
+        const std::string command =
+            "HOME='" + dir_.string() + "' '" + pulseaudio + "' -n -F '" +
+            (dir_ / "default.pa").string() +
+            "' --daemonize=yes --exit-idle-time=" + std::to_string(idleSeconds) +
+            " --use-pid-file=yes"
+            " --log-target=file:" +
+            (dir_ / "log").string() + " </dev/null >/dev/null 2>>'" + (dir_ / "log").string() + "'";
         if (std::system(command.c_str()) != 0) {
             why_ = "pulseaudio did not start: " + lastLogLine();
             return false;
@@ -234,6 +237,20 @@ inline size_t longestInnerSilence(const std::vector<uint8_t>& pcm) {
         }
     }
     return longest;
+}
+
+// How many frames were heard twice when `heard` is `signal` with a stretch replayed once
+// (0: heard exactly); -1 when anything was lost or heard out of order.
+inline long replayedFrames(const std::vector<uint8_t>& heard, const std::vector<uint8_t>& signal) {
+    if (heard.size() < signal.size()) return -1;
+    const size_t extra = heard.size() - signal.size();
+    const auto split = std::mismatch(heard.begin(), heard.end(), signal.begin(), signal.end());
+    const size_t k = static_cast<size_t>(split.first - heard.begin());
+    // After the split the rest of the signal follows, starting `extra` bytes before the split.
+    if (k < extra || !std::equal(heard.begin() + k, heard.end(), signal.begin() + (k - extra))) {
+        return -1;
+    }
+    return static_cast<long>(extra / 4);
 }
 
 }  // namespace kivo::device::test

@@ -72,20 +72,6 @@ TEST_P(ServerDeviceTest, PlaysEverySampleInOrderAndReportsBuffersOnlyOncePlayed)
     EXPECT_TRUE(sounding == signal) << "the recorded sound differs from what was played";
 }
 
-// How many frames were heard twice when `heard` is `signal` with a stretch replayed once
-// (0: heard exactly); -1 when anything was lost or heard out of order.
-long replayedFrames(const std::vector<uint8_t>& heard, const std::vector<uint8_t>& signal) {
-    if (heard.size() < signal.size()) return -1;
-    const size_t extra = heard.size() - signal.size();
-    const auto split = std::mismatch(heard.begin(), heard.end(), signal.begin(), signal.end());
-    const size_t k = static_cast<size_t>(split.first - heard.begin());
-    // After the split the rest of the signal follows, starting `extra` bytes before the split.
-    if (k < extra || !std::equal(heard.begin() + k, heard.end(), signal.begin() + (k - extra))) {
-        return -1;
-    }
-    return static_cast<long>(extra / 4);
-}
-
 // Pausing in place, and on ALSA by dropping what it holds and replaying it from the played
 // position (what happens on a PCM that cannot pause).
 struct PauseCase {
@@ -120,7 +106,7 @@ TEST_P(PauseTest, PauseSilencesAtOnceAndRestartNeitherLosesNorRepeatsASample) {
     });
     EXPECT_EQ(buffers.done(), buffers.inOrder());
     EXPECT_EQ(device->close(), DeviceResult::Ok);
-    const long replayed = replayedFrames(test::soundingFrames(recording), signal);
+    const long replayed = test::replayedFrames(test::soundingFrames(recording), signal);
     EXPECT_GE(replayed, 0) << "samples were lost around the pause";
     if (inPlace) {
         EXPECT_EQ(replayed, 0) << "samples were repeated around the pause";
@@ -227,15 +213,7 @@ TEST(AlsaDevice, UnknownDeviceRefusesToOpenAndStaysHarmless) {
     auto device = createAlsaDevice("kivo_no_such_device");
     const auto pcm = makeSignal(1000, 2);
     BufferSet buffers(pcm, 1000);
-    EXPECT_EQ(device->open(kStereo, buffers.callback()), DeviceResult::Error);
-    EXPECT_EQ(device->prepare(buffers[0]), DeviceResult::Error);
-    EXPECT_EQ(device->write(buffers[0]), DeviceResult::Error);
-    EXPECT_EQ(device->pause(), DeviceResult::Error);
-    EXPECT_EQ(device->restart(), DeviceResult::Error);
-    EXPECT_EQ(device->reset(), DeviceResult::Error);
-    EXPECT_EQ(device->unprepare(buffers[0]), DeviceResult::Error);
-    EXPECT_EQ(device->close(), DeviceResult::Error);
-    EXPECT_TRUE(buffers.done().empty());
+    test::expectRefusedAndHarmless(*device, kStereo, buffers);
 }
 
 }  // namespace

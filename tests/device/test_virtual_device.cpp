@@ -164,16 +164,8 @@ TEST(VirtualDevice, RefusedOpenLeavesEveryLaterCallHarmless) {
     VirtualDevice device(refusing);
     const auto pcm = makeSignal(1000, 2);
     BufferSet buffers(pcm, 1000);
-    EXPECT_EQ(device.open(kStereo, buffers.callback()), DeviceResult::Error);
-    EXPECT_EQ(device.prepare(buffers[0]), DeviceResult::Error);
-    EXPECT_EQ(device.write(buffers[0]), DeviceResult::Error);
-    EXPECT_EQ(device.pause(), DeviceResult::Error);
-    EXPECT_EQ(device.restart(), DeviceResult::Error);
-    EXPECT_EQ(device.reset(), DeviceResult::Error);
-    EXPECT_EQ(device.unprepare(buffers[0]), DeviceResult::Error);
+    test::expectRefusedAndHarmless(device, kStereo, buffers);
     EXPECT_EQ(device.close(), DeviceResult::Error);
-    EXPECT_EQ(device.close(), DeviceResult::Error);
-    EXPECT_TRUE(buffers.done().empty());
     EXPECT_EQ(log->count("open", DeviceResult::Error), 1u);
     EXPECT_EQ(log->calls().size(), 9u);
 }

@@ -119,8 +119,16 @@ TEST_F(WavDeviceTest, PausedDeviceWritesNothingUntilRestarted) {
 }
 
 TEST(DeviceFactory, PicksTheBackendBySpec) {
+#ifdef _WIN32
+    EXPECT_NE(createDevice("waveout"), nullptr);
+    EXPECT_NE(createDevice("waveout:0"), nullptr);
+    for (const char* bad : {"waveout:", "waveout:x", "waveout:-1", "alsa"}) {
+        EXPECT_EQ(createDevice(bad), nullptr) << bad;
+    }
+#else
     EXPECT_NE(createDevice("alsa"), nullptr);
     EXPECT_NE(createDevice("alsa:hw:0,0"), nullptr);
+#endif
     EXPECT_NE(createDevice("wav:/tmp/x.wav"), nullptr);
     EXPECT_NE(createDevice("null"), nullptr);
     EXPECT_NE(createDevice("virtual"), nullptr);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -24,9 +25,14 @@ namespace kivo::test {
 class ScratchFolder {
 public:
     ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kivo-engine-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        // A name nobody holds yet; create_directory answers false for one that exists.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto dir = std::filesystem::temp_directory_path() /
+                             ("kivo-engine-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(dir, error)) path_ = dir.string();
+        }
     }
     ~ScratchFolder() {
         std::error_code ignored;

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
             pairs.emplace_back(entry.path(), pcm.replace_extension(".pcm"));
         }
         if (error || pairs.empty()) {
-            std::fprintf(stderr, "kivo-conformance: %s: no conformance streams\n", dir.c_str());
+            std::fprintf(stderr, "kivo-conformance: %s: no conformance streams\n",
+                         dir.string().c_str());
             return 1;
         }
         std::sort(pairs.begin(), pairs.end());

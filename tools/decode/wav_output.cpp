@@ -1,6 +1,10 @@
 #include "wav_output.h"
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -38,6 +42,11 @@ bool PcmOutput::open(const std::string& path, bool wav, int channels, int sample
     channels_ = channels;
     sampleRate_ = sampleRate;
     toStdout_ = path == "-";
+#ifdef _WIN32
+    // Windows opens standard output in text mode, which would turn every byte 10 of the PCM
+    // into 13 10.
+    if (toStdout_ && _setmode(_fileno(stdout), _O_BINARY) == -1) return false;
+#endif
     file_ = toStdout_ ? stdout : std::fopen(path.c_str(), "wb");
     if (!file_) return false;
     struct stat st {};

@@ -1,15 +1,15 @@
 // kivo-play [--repeat N] [--start PERCENT] [--device pulse|alsa[:NAME]|wav:FILE|null] FILE...
+// (on Windows --device waveout[:N]|wav:FILE|null)
 //
 // Plays the files through the engine's entry points, looked up by name as the player
 // application looks them up, and shows the song with a progress bar fed by the engine's
 // progress messages. Space pauses and resumes, q quits; the program ends with the list.
-#include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,19 +32,29 @@ void onSignal(int) {
     interrupted = 1;
 }
 
+#ifdef _WIN32
+constexpr const char* kDeviceChoices = "waveout[:N]|wav:FILE|null";
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kDeviceChoices = "pulse|alsa[:NAME]|wav:FILE|null";
+constexpr const char* kPathSeparators = "/";
+#endif
+
 struct Options {
     int32_t repeat = 1;
     int32_t startPercent = 0;
-    std::string device = "default";  // PulseAudio when a sound server answers, else ALSA
+    // PulseAudio when a sound server answers, else ALSA; winmm's wave-out on Windows.
+    std::string device = "default";
     std::vector<std::string> files;
 };
 
 int usage() {
     std::fprintf(stderr,
                  "usage: kivo-play [--repeat N] [--start PERCENT] "
-                 "[--device pulse|alsa[:NAME]|wav:FILE|null] FILE...\n"
+                 "[--device %s] FILE...\n"
                  "  --repeat N   play the list N times (0: without end); 1 by default\n"
-                 "  space pauses and resumes, q quits\n");
+                 "  space pauses and resumes, q quits\n",
+                 kDeviceChoices);
     return 2;
 }
 
@@ -79,7 +89,7 @@ bool parseArguments(int argc, char** argv, Options* options) {
 }
 
 std::string baseName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of(kPathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -101,7 +111,11 @@ bool installDevice(const std::string& spec) {
         device::setDeviceFactory([writer] { return device::createWavDevice(writer); });
         return true;
     }
+#ifdef _WIN32
+    if (spec == "default") return installDevice("waveout");
+#else
     if (spec == "default") return installDevice(device::soundServerAnswers() ? "pulse" : "alsa");
+#endif
     auto probe = device::createDevice(spec);
     if (!probe) {
         std::fprintf(stderr, "kivo-play: unknown sound device \"%s\"\n", spec.c_str());
@@ -217,10 +231,16 @@ int main(int argc, char** argv) {
     }
     list.push_back('\0');
 
+#ifdef _WIN32
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+#else
+    // Without SA_RESTART, so that the wait ends at once.
     struct sigaction action {};
     action.sa_handler = onSignal;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+#endif
 
     play::MessageWindow window;
     setNotifyWindows(&window);
@@ -245,9 +265,8 @@ int main(int argc, char** argv) {
     Clock::time_point idleSince{};
     bool finished = false;
     while (!finished && !interrupted) {
-        pollfd fds[2] = {{window.waitDescriptor(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const int ready = ::poll(fds, watchKeys ? 2 : 1, 250);
-        if (ready < 0 && errno != EINTR) break;
+        const play::Wakeup ready = keys.wait(window, watchKeys, 250);
+        if (ready.failed) break;
 
         while (auto message = window.take()) {
             if (message->message != WM_PLAYPROGRESS) continue;
@@ -266,7 +285,7 @@ int main(int argc, char** argv) {
                         files.size());
         }
 
-        if (watchKeys && ready > 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
+        if (ready.key) {
             const int key = keys.read();
             if (key == 0 && !keys.active()) watchKeys = false;  // the input has ended
             if (key == 'q' || key == 'Q') break;

@@ -1,6 +1,6 @@
 // The one window of kivo-play: messages posted to it from any thread wait in a queue until the
-// main thread takes them, and a descriptor becomes readable whenever one is waiting, so the
-// main thread can wait for messages and keys in one poll().
+// main thread takes them, and a descriptor becomes readable (on Windows an event is signalled)
+// whenever one is waiting, so the main thread can wait for messages and keys at once.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +31,17 @@ public:
     bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                      intptr_t lParam) override;
 
+#ifdef _WIN32
+    // Signalled while a message waits.
+    void* waitEvent() const {
+        return event_;
+    }
+#else
     // Readable while a message waits.
-    int waitDescriptor() const { return pipe_[0]; }
+    int waitDescriptor() const {
+        return pipe_[0];
+    }
+#endif
     std::optional<WindowMessage> take();
     // After this the window no longer exists for the engine.
     void destroy();
@@ -41,7 +50,11 @@ private:
     std::mutex mutex_;
     std::deque<WindowMessage> queue_;
     bool destroyed_ = false;
+#ifdef _WIN32
+    void* event_ = nullptr;
+#else
     int pipe_[2] = {-1, -1};
+#endif
 };
 
 }  // namespace kivo::play

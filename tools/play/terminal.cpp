@@ -1,6 +1,9 @@
 #include "terminal.h"
 
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace kivo::play {
 
@@ -22,6 +25,16 @@ int RawKeys::read() {
     const ssize_t n = ::read(STDIN_FILENO, &c, 1);
     if (n == 1) return c;
     return n == 0 ? 0 : -1;
+}
+
+Wakeup RawKeys::wait(const MessageWindow& window, bool watchKeys, int timeoutMs) {
+    pollfd fds[2] = {{window.waitDescriptor(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    const int ready = ::poll(fds, watchKeys ? 2 : 1, timeoutMs);
+    Wakeup wakeup;
+    wakeup.failed = ready < 0 && errno != EINTR;
+    wakeup.message = ready > 0 && (fds[0].revents & POLLIN);
+    wakeup.key = ready > 0 && watchKeys && (fds[1].revents & (POLLIN | POLLHUP));
+    return wakeup;
 }
 
 }  // namespace kivo::play
