@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Kivo needs to build, run and test; quiet when all are present.
+# Installs the Debian packages Kivo needs; quiet when all are present.
+#   setup.sh [PACKAGE...]         what building and running need
+#   setup.sh --test [PACKAGE...]  that, and the tools the tests use
 # Extra package names may be given as arguments (the benchmarks add their peers this way).
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev python3
-  libgtest-dev libgmock-dev
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins
-  libasound2-dev libasound2-plugins libpulse-dev pulseaudio pulseaudio-utils
-  xvfb xcompmgr x11-utils imagemagick fonts-wqy-microhei
-  g++-mingw-w64-x86-64-posix wine64
-  "$@"
+  libasound2-dev libasound2-plugins libpulse-dev fonts-wqy-microhei
 )
+if [ "${1:-}" = "--test" ]; then
+  shift
+  packages+=(
+    clang libclang-rt-14-dev python3 libgtest-dev libgmock-dev
+    pulseaudio pulseaudio-utils
+    xvfb xcompmgr x11-utils xdotool imagemagick
+    dbus-daemon libglib2.0-bin
+    desktop-file-utils appstream dpkg-dev file
+    g++-mingw-w64-x86-64-posix wine64
+  )
+fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/check_includes.sh
-tools/setup.sh
+tools/setup.sh --test
 jobs=$(nproc)
 
 # The skin: picture sizes, frames, colour key and the start-up clip's header.
@@ -16,7 +16,7 @@ tools/build.sh build
 # The engine and the command-line programs for Windows; kivo_windows_tests runs them under Wine.
 tools/build-windows.sh build-windows
 export KIVO_WINDOWS_BUILD=$PWD/build-windows
-(cd build && ctest --output-on-failure -j "$jobs")
+(cd build && ctest --output-on-failure --no-tests=error -j "$jobs")
 
 [ -n "${KIVO_QUICK:-}" ] && exit 0
 
