@@ -34,7 +34,8 @@ void loadPlaylist(Kivo& kivo) {
     MainWindow& window = kivo.mainWindow();
     window.songList->removeAll();
     // With the sorted flag on, the list puts each line in its place by itself.
-    for (const std::string& line : parsePlaylist(runtime::readWholeFile(playlistFile(kivo)))) {
+    const std::string file = playlistReadPath(kivo.programDir(), currentPlaylistName(kivo));
+    for (const std::string& line : parsePlaylist(runtime::readWholeFile(file))) {
         window.songList->addItem(line);
     }
     showSongCount(window);

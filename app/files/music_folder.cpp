@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
 
 namespace kivo {
 
@@ -36,6 +37,15 @@ std::string besideProgram(const std::string& programDir) {
     return programDir + "/music";
 }
 
+// Installed programs never write beside themselves, not even when run by root, for whom a
+// system folder is writable.
+bool installedCopy(const std::string& programDir) {
+    constexpr std::string_view kBin = "/bin";
+    return std::string_view(programDir).ends_with(kBin) &&
+           exists(programDir.substr(0, programDir.size() - kBin.size()) +
+                  "/share/applications/io.github.kivo.Kivo.desktop");
+}
+
 }  // namespace
 
 std::string userMusicFolder() {
@@ -48,6 +58,7 @@ std::string userMusicFolder() {
 
 std::string musicFolder(const std::string& programDir) {
     const std::string beside = besideProgram(programDir);
+    if (installedCopy(programDir)) return userMusicFolder();
     if (isFolder(beside)) return writable(beside) ? beside : userMusicFolder();
     if (!exists(beside) && writable(programDir)) return beside;
     return userMusicFolder();
@@ -67,6 +78,13 @@ void createMusicFolder(const std::string& programDir) {
 
 std::string playlistFilePath(const std::string& programDir, const std::string& name) {
     return musicFolder(programDir) + "/" + name + ".ini";
+}
+
+std::string playlistReadPath(const std::string& programDir, const std::string& name) {
+    const std::string inUse = playlistFilePath(programDir, name);
+    const std::string beside = besideProgram(programDir) + "/" + name + ".ini";
+    if (inUse == beside || exists(inUse) || ::access(beside.c_str(), R_OK) != 0) return inUse;
+    return beside;
 }
 
 }  // namespace kivo

@@ -109,6 +109,21 @@ TEST_F(MusicFolderTest, FallsBackWhereTheProgramFolderIsReadOnly) {
     ::chmod(program_.c_str(), 0755);
 }
 
+TEST_F(MusicFolderTest, InstalledCopySavesForTheUserAndStillReadsTheListsBesideIt) {
+    std::filesystem::create_directories(folder_.path() + "/share/applications");
+    writeFile(folder_.path() + "/share/applications/io.github.kivo.Kivo.desktop", "");
+    std::filesystem::create_directory(program_ + "/music");
+    writeFile(program_ + "/music/本地列表.ini", "/shipped.mp3\r\n");
+    // Writable as the program folder is (root runs it, say), nothing is saved into it.
+    EXPECT_EQ(playlistFilePath(program_, "本地列表"), fallback_ + "/本地列表.ini");
+    EXPECT_EQ(playlistReadPath(program_, "本地列表"), program_ + "/music/本地列表.ini");
+    EXPECT_EQ(playlistReadPath(program_, "最爱歌曲"), fallback_ + "/最爱歌曲.ini");
+    // Once the user has saved the list, the user's copy is the one loaded.
+    createMusicFolder(program_);
+    writeFile(fallback_ + "/本地列表.ini", "");
+    EXPECT_EQ(playlistReadPath(program_, "本地列表"), fallback_ + "/本地列表.ini");
+}
+
 TEST_F(MusicFolderTest, DefaultUserFolderIsUnderHome) {
     ::unsetenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
