@@ -8,13 +8,17 @@
 #include "companion_switches.h"
 #include "help_window.h"
 #include "kivo.h"
+#include "single_instance.h"
+#include "main_window_keys.h"
 #include "other_windows.h"
+#include "outside_songs.h"
 #include "play_modes.h"
 #include "playback_control.h"
 #include "playlist_editing.h"
 #include "playlist_store.h"
 #include "popup_menus.h"
 #include "qt_text.h"
+#include "song_drops.h"
 #include "start_up.h"
 #include "volume_panel.h"
 #include "web_player.h"
@@ -111,6 +115,16 @@ void bindMainWindow(Kivo& kivo) {
     on(w.kugouButton, &SuperBtn::clicked, kivo, openWebPlayer);
     on(w.colorItemCombo, &ComboBox::selectionChanged, kivo, colourItemChosen);
     on(w.colorPicker, &runtime::ColorPicker::colourChosen, kivo, colourChosen);
+
+    // From outside the windows: the keyboard, files dropped on the list, later copies.
+    bindMainWindowKeys(kivo);
+    new SongDrops(kivo);
+    QObject::connect(&kivo.instanceChannel(), &InstanceChannel::filesHandedOver, &w,
+                     [&kivo](const QByteArrayList& files) {
+                         std::vector<std::string> paths;
+                         for (const QByteArray& file : files) paths.push_back(file.toStdString());
+                         openOutsideSongs(kivo, paths);
+                     });
 }
 
 void bindAnimationWindow(Kivo& kivo, AnimationWindow& window) {

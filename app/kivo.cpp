@@ -5,11 +5,13 @@
 #include "bindings.h"
 #include "other_windows.h"
 #include "program.h"
+#include "single_instance.h"
 
 namespace kivo {
 
 Kivo::Kivo(std::string programDir)
     : programDir_(std::move(programDir)),
+      channel_(std::make_unique<InstanceChannel>()),
       main_(std::make_unique<MainWindow>()),
       animation_([this] {
           auto* window = new AnimationWindow(nullptr);

@@ -14,6 +14,8 @@
 
 namespace kivo {
 
+class InstanceChannel;
+
 class Kivo {
 public:
     // `programDir`: the folder of the program file (the playlists live beside it). Builds the
@@ -40,9 +42,18 @@ public:
     std::vector<runtime::ProcessEntry> processes() const { return processLister_(); }
     void setProcessLister(ProcessLister lister) { processLister_ = std::move(lister); }
 
+    // The files the program was started with: handed to a copy that runs already, or added
+    // and played once the window is ready.
+    const std::vector<std::string>& startFiles() const { return startFiles_; }
+    void setStartFiles(std::vector<std::string> files) { startFiles_ = std::move(files); }
+    // Where later copies of the program hand their files over.
+    InstanceChannel& instanceChannel() { return *channel_; }
+
 private:
     std::string programDir_;
     ProcessLister processLister_ = runtime::processList;
+    std::vector<std::string> startFiles_;
+    std::unique_ptr<InstanceChannel> channel_;
     HeldPlayer player_;
     std::unique_ptr<MainWindow> main_;
     runtime::WindowSlot animation_;

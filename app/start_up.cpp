@@ -1,7 +1,10 @@
 #include "start_up.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFont>
+#include <QLockFile>
 #include <QPalette>
 #include <QStyleFactory>
 #include <algorithm>
@@ -9,6 +12,8 @@
 
 #include "companion_message.h"
 #include "kivo.h"
+#include "single_instance.h"
+#include "outside_songs.h"
 #include "play_sound.h"
 #include "playlist_store.h"
 #include "skin.h"
@@ -27,6 +32,9 @@ const QColor kViolet(0x7B, 0x5C, 0xFF);
 const QColor kMist(0xEF, 0xEA, 0xFF);
 const QColor kPaper(0xFC, 0xFB, 0xFF);
 
+// How long a copy waits for another that is starting at the same moment.
+constexpr int kTurnMs = 5000;
+
 void playStartUpSound() {
     const QByteArray clip = skinSound("startup.wav");
     runtime::playSound(std::string_view(clip.constData(), std::size_t(clip.size())));
@@ -35,18 +43,34 @@ void playStartUpSound() {
 }  // namespace
 
 bool anotherCopyRuns(const std::vector<runtime::ProcessEntry>& processes,
-                     const std::string& ownName) {
+                     const std::string& ownName, int ownUid) {
     int copies = 0;
     for (const runtime::ProcessEntry& process : processes) {
-        if (process.exeFileName == ownName && ++copies == 2) return true;
+        if (process.exeFileName == ownName && process.uid == ownUid && ++copies == 2) {
+            return true;
+        }
     }
     return false;
 }
 
 void checkSingleInstance(Kivo& kivo) {
-    if (anotherCopyRuns(kivo.processes(), runtime::programFileName())) {
+    const std::string ownName = runtime::programFileName();
+    const QString socket = InstanceChannel::socketPath(ownName);
+    if (socket.isEmpty()) {
+        // Without a runtime folder there is no socket, and the process list alone decides.
+        if (anotherCopyRuns(kivo.processes(), ownName, int(::getuid()))) runtime::endProgram();
+        return;
+    }
+    // Copies started together take turns, each looking at the processes only in its turn: the
+    // first listens, and every later one finds it.
+    QLockFile turn(socket + ".lock");
+    turn.tryLock(kTurnMs);
+    if (anotherCopyRuns(kivo.processes(), ownName, int(::getuid())) &&
+        InstanceChannel::handOver(socket, kivo.startFiles())) {
+        turn.unlock();
         runtime::endProgram();
     }
+    kivo.instanceChannel().listen(socket);
 }
 
 void applyThemedStyle() {
@@ -88,6 +112,8 @@ void startUp(Kivo& kivo) {
     showCompanionMessage(kivo, kWelcome);
     loadPlaylist(kivo);
     playStartUpSound();
+    // Files given on the command line, or by the file manager, play at once.
+    if (!kivo.startFiles().empty()) openOutsideSongs(kivo, kivo.startFiles());
 }
 
 }  // namespace kivo

@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -96,7 +97,10 @@ std::vector<ProcessEntry> processList() {
         if (isZombie(dir)) continue;
         std::string exe = exeNameOf(dir);
         if (exe.empty()) continue;  // gone meanwhile
-        list.push_back({std::atoi(entry->d_name), std::move(exe)});
+        // The folder of a process belongs to the user it runs as.
+        struct stat owner {};
+        const int uid = ::stat(dir.c_str(), &owner) == 0 ? int(owner.st_uid) : -1;
+        list.push_back({std::atoi(entry->d_name), std::move(exe), uid});
     }
     ::closedir(proc);
     return list;

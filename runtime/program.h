@@ -15,6 +15,7 @@ std::string programFileName();
 struct ProcessEntry {
     int pid = 0;
     std::string exeFileName;  // bare file name, no folder
+    int uid = -1;             // the user the process runs as; -1 when unknown
 };
 // Every running process the system lists, in its order; empty when the list cannot be read.
 std::vector<ProcessEntry> processList();

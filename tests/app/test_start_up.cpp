@@ -1,8 +1,10 @@
 // Start-up, the one-copy rule and the end of the program.
 #include <QApplication>
 #include <QFont>
+#include <QLocalServer>
 
 #include "app_fixture.h"
+#include "single_instance.h"
 #include "start_up.h"
 
 namespace kivo {
@@ -10,13 +12,19 @@ namespace {
 
 using runtime::ProcessEntry;
 
-TEST(SingleInstance, CountsExactNamesOnly) {
+TEST(SingleInstance, CountsExactNamesOfTheSameUserOnly) {
     const std::string own = "kivo";
-    EXPECT_FALSE(anotherCopyRuns({}, own));
-    EXPECT_FALSE(anotherCopyRuns({{1, "init"}, {7, "kivo"}, {9, "bash"}}, own));
-    EXPECT_TRUE(anotherCopyRuns({{1, "init"}, {7, "kivo"}, {9, "bash"}, {12, "kivo"}}, own));
+    EXPECT_FALSE(anotherCopyRuns({}, own, 1000));
+    EXPECT_FALSE(
+        anotherCopyRuns({{1, "init", 0}, {7, "kivo", 1000}, {9, "bash", 1000}}, own, 1000));
+    EXPECT_TRUE(
+        anotherCopyRuns({{7, "kivo", 1000}, {9, "bash", 1000}, {12, "kivo", 1000}}, own, 1000));
     // Another name, another letter case or a longer name is another program.
-    EXPECT_FALSE(anotherCopyRuns({{7, "kivo"}, {8, "Kivo"}, {9, "kivo2"}, {10, "kiv"}}, own));
+    EXPECT_FALSE(anotherCopyRuns(
+        {{7, "kivo", 1000}, {8, "Kivo", 1000}, {9, "kivo2", 1000}, {10, "kiv", 1000}}, own, 1000));
+    // Another user's player, or one whose owner is unknown, is not this user's copy.
+    EXPECT_FALSE(
+        anotherCopyRuns({{7, "kivo", 1000}, {8, "kivo", 1001}, {9, "kivo", -1}}, own, 1000));
 }
 
 class StartUpTest : public AppTest {};
@@ -49,11 +57,34 @@ TEST_F(StartUpTest, ReadyWindowHasTheTemplateStateAndPlaylistZero) {
 
 TEST_F(StartUpTest, ASecondCopyEndsBeforeAnythingElse) {
     writePlaylist("本地列表", "/a.mp3\r\n");
+    // A runtime folder of this test's own: test programs run side by side under one name.
+    const std::string runtimeDir = folder_.path() + "/runtime";
+    std::filesystem::create_directory(runtimeDir);
+    std::filesystem::permissions(runtimeDir, std::filesystem::perms::owner_all);
+    const std::string savedRuntime =
+        std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    ::setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
     const std::string own = runtime::programFileName();
-    kivo_->setProcessLister([own] {
-        return std::vector<ProcessEntry>{{1, "init"}, {100, own}, {200, "bash"}, {300, own}};
+    const int uid = int(::getuid());
+    kivo_->setProcessLister([own, uid] {
+        return std::vector<ProcessEntry>{{1, "init", 0}, {100, own, uid}, {300, own, uid}};
     });
+    // Only a copy that answers on the user's socket is one.
+    EXPECT_NO_THROW(kivo_->start());
+    kivo_ = std::make_unique<Kivo>(programDir_);
+    kivo_->setProcessLister([own, uid] {
+        return std::vector<ProcessEntry>{{1, "init", 0}, {100, own, uid}, {300, own, uid}};
+    });
+    QLocalServer first;
+    const QString socket = InstanceChannel::socketPath(own);
+    QLocalServer::removeServer(socket);
+    ASSERT_TRUE(first.listen(socket));
     EXPECT_THROW(kivo_->start(), ProgramEnded);
+    if (savedRuntime.empty()) {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    } else {
+        ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    }
     EXPECT_FALSE(window().isLayered());
     EXPECT_EQ(balloonText(), "");
     EXPECT_EQ(window().songList->itemCount(), 0);

@@ -1,0 +1,76 @@
+#include "single_instance.h"
+
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <memory>
+
+namespace kivo {
+
+namespace {
+
+constexpr int kConnectMs = 1000;
+constexpr int kWriteMs = 5000;
+// Far more than any command line holds; a sender that goes on is cut off.
+constexpr qsizetype kMostBytes = 16 << 20;
+
+}  // namespace
+
+InstanceChannel::InstanceChannel(QObject* parent) : QObject(parent) {
+    // Only the user's own programs may hand files over.
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    connect(&server_, &QLocalServer::newConnection, this, &InstanceChannel::receive);
+}
+
+QString InstanceChannel::socketPath(const std::string& programName) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) return {};
+    return folder + "/kivo-" + QString::fromStdString(programName) + ".socket";
+}
+
+bool InstanceChannel::handOver(const QString& path, const std::vector<std::string>& files) {
+    if (path.isEmpty()) return false;
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(kConnectMs)) return false;
+    // The paths, each ended by a NUL byte, which no path contains; the end of the connection
+    // ends the list.
+    QByteArray message;
+    for (const std::string& file : files) {
+        message.append(file.data(), qsizetype(file.size()));
+        message.append('\0');
+    }
+    socket.write(message);
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kWriteMs)) {
+    }
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(kWriteMs);
+    return true;
+}
+
+bool InstanceChannel::listen(const QString& path) {
+    if (path.isEmpty()) return false;
+    QLocalServer::removeServer(path);
+    return server_.listen(path);
+}
+
+void InstanceChannel::receive() {
+    while (QLocalSocket* socket = server_.nextPendingConnection()) {
+        auto received = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, socket, [socket, received] {
+            received->append(socket->readAll());
+            if (received->size() > kMostBytes) socket->abort();
+        });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket, received] {
+            received->append(socket->readAll());
+            QByteArrayList files;
+            if (received->size() <= kMostBytes) {
+                files = received->split('\0');
+                files.removeLast();  // the piece after the last NUL: empty, or cut short
+            }
+            socket->deleteLater();
+            emit filesHandedOver(files);
+        });
+    }
+}
+
+}  // namespace kivo
