@@ -19,18 +19,19 @@ SIZES = (16, 22, 24, 32, 48, 64, 128, 256, 512)
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     outdir = argv[1] if len(argv) > 1 else os.path.join(here, "..", "..", "assets", "icons")
-    scalable = os.path.join(outdir, "scalable")
+    # The theme's own layout: SIZE/apps/NAME.
+    scalable = os.path.join(outdir, "scalable", "apps")
     os.makedirs(scalable, exist_ok=True)
     svg = os.path.join(scalable, ICON_NAME + ".svg")
     with open(svg, "w", encoding="utf-8") as f:
         f.write(controls.decor1() + "\n")
     for size in SIZES:
-        folder = os.path.join(outdir, f"{size}x{size}")
+        folder = os.path.join(outdir, f"{size}x{size}", "apps")
         os.makedirs(folder, exist_ok=True)
         png = os.path.join(folder, ICON_NAME + ".png")
         subprocess.run(["rsvg-convert", "-w", str(size), "-h", str(size), "-o", png, svg],
                        check=True)
-        print(f"{size}x{size}/{ICON_NAME}.png: {os.path.getsize(png)} bytes")
+        print(f"{size}x{size}/apps/{ICON_NAME}.png: {os.path.getsize(png)} bytes")
 
 
 if __name__ == "__main__":
