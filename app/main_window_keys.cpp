@@ -1,8 +1,7 @@
 #include "main_window_keys.h"
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QShortcut>
+#include <algorithm>
 
 #include "kivo.h"
 #include "playback_control.h"
@@ -22,13 +21,14 @@ void onKey(Kivo& kivo, QKeySequence key, void (*handler)(Kivo&)) {
                      [&kivo, handler] { handler(kivo); });
 }
 
-// Up and Down go to the song list as if it had the focus, so the selection moves as the
-// user's own and the list tells which song is chosen.
-void moveSelection(Kivo& kivo, Qt::Key key) {
+// Up and Down move the song list's selection as the list's own keys do: a move of the user,
+// so the list tells which song is chosen.
+void moveSelection(Kivo& kivo, int step) {
     runtime::ListBox& list = *kivo.mainWindow().songList;
+    if (list.itemCount() == 0) return;
     list.setFocus();
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(&list, &press);
+    const int from = list.currentRow();
+    list.setCurrentRow(from < 0 ? 0 : std::clamp(from + step, 0, list.itemCount() - 1));
 }
 
 }  // namespace
@@ -37,8 +37,8 @@ void bindMainWindowKeys(Kivo& kivo) {
     onKey(kivo, Qt::Key_Space, playPauseToggle);
     onKey(kivo, Qt::Key_Left, [](Kivo& k) { quickPlay(k, -10); });
     onKey(kivo, Qt::Key_Right, [](Kivo& k) { quickPlay(k, 10); });
-    onKey(kivo, Qt::Key_Up, [](Kivo& k) { moveSelection(k, Qt::Key_Up); });
-    onKey(kivo, Qt::Key_Down, [](Kivo& k) { moveSelection(k, Qt::Key_Down); });
+    onKey(kivo, Qt::Key_Up, [](Kivo& k) { moveSelection(k, -1); });
+    onKey(kivo, Qt::Key_Down, [](Kivo& k) { moveSelection(k, 1); });
 }
 
 }  // namespace kivo

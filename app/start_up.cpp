@@ -56,11 +56,8 @@ bool anotherCopyRuns(const std::vector<runtime::ProcessEntry>& processes,
 void checkSingleInstance(Kivo& kivo) {
     const std::string ownName = runtime::programFileName();
     const QString socket = InstanceChannel::socketPath(ownName);
-    if (socket.isEmpty()) {
-        // Without a runtime folder there is no socket, and the process list alone decides.
-        if (anotherCopyRuns(kivo.processes(), ownName, int(::getuid()))) runtime::endProgram();
-        return;
-    }
+    // Without a runtime folder no copy can answer, and this one runs.
+    if (socket.isEmpty()) return;
     // Copies started together take turns, each looking at the processes only in its turn: the
     // first listens, and every later one finds it.
     QLockFile turn(socket + ".lock");
