@@ -7,9 +7,9 @@
 #include <QEvent>
 
 #include "kivo.h"
-#include "single_instance.h"
 #include "mpris_player.h"
 #include "mpris_root.h"
+#include "single_instance.h"
 
 namespace kivo {
 

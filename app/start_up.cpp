@@ -12,10 +12,10 @@
 
 #include "companion_message.h"
 #include "kivo.h"
-#include "single_instance.h"
 #include "outside_songs.h"
 #include "play_sound.h"
 #include "playlist_store.h"
+#include "single_instance.h"
 #include "skin.h"
 
 namespace kivo {

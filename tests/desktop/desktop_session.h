@@ -66,7 +66,8 @@ public:
         std::filesystem::create_directory(folder_.path() + "/music");
         std::filesystem::create_directory(folder_.path() + "/data");
         std::filesystem::create_directory(folder_.path() + "/runtime");
-        std::filesystem::permissions(folder_.path() + "/runtime", std::filesystem::perms::owner_all);
+        std::filesystem::permissions(folder_.path() + "/runtime",
+                                     std::filesystem::perms::owner_all);
     }
     ~PlayerCopy() { stop(); }
 
