@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "companion_message.h"
 #include "held_player.h"
 #include "kivo.h"
 #include "outside_songs.h"

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "companion_message.h"
 #include "folder_scan.h"
 #include "kivo.h"
 #include "playback_control.h"
