@@ -104,7 +104,7 @@ void addSongFile(Kivo& kivo) {
     }
     window.songList->addItem(path);
     showSongCount(window);
-    savePlaylist(kivo);
+    if (!savePlaylist(kivo)) return;  // the companion has told why
     showCompanionMessage(kivo, "亲~~您已成功添加【" + path + "】到【" + currentPlaylistName(kivo) +
                                    "】播放列表中！");
 }
@@ -180,7 +180,7 @@ void clearPlaylist(Kivo& kivo) {
     // the user agreed to clear is cleared.
     returnToPlaylist(kivo, playlist);
     window.songList->removeAll();
-    savePlaylist(kivo);
+    const bool saved = savePlaylist(kivo);
     // Whatever plays is paused, also a song of another playlist.
     kivo.player().pause();
     setStoppedPictures(window);
@@ -189,6 +189,7 @@ void clearPlaylist(Kivo& kivo) {
     window.percentLabel->setCaption("0%");
     window.songPositionLabel->setCaption("被选歌曲项目：0");
     window.songCountLabel->setCaption("歌曲总数：0");
+    if (!saved) return;  // the companion has told why
     showCompanionMessage(kivo, "Y(^_^)Y 嘻嘻~~~亲！~您已成功清空列表【" +
                                    currentPlaylistName(kivo) +
                                    "】！\r\n\r\n可我没歌曲听了！不行！赶快给我添歌去！   ~~>_<~~");
@@ -213,7 +214,7 @@ bool collectToPlaylist(Kivo& kivo, std::string_view collectItem) {
         return true;
     }
     window.songList->addItem(song);
-    savePlaylist(kivo);
+    if (!savePlaylist(kivo)) return true;  // the companion has told why
     showCompanionMessage(kivo, "亲~~您已成功把【" + song + "】\r\n\r\n收藏到【" +
                                    currentPlaylistName(kivo) + "】列表中，列表也已经切换到【" +
                                    currentPlaylistName(kivo) + "】啦！嘻嘻~~~~~");

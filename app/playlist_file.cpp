@@ -7,9 +7,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 }
 
 std::vector<std::string> parsePlaylist(std::string_view bytes) {
-    if (const auto nul = bytes.find('\0'); nul != std::string_view::npos) {
-        bytes = bytes.substr(0, nul);
-    }
     // In UTF-8 a CR LF can never sit inside a character, so a plain byte scan is exact.
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -9,9 +9,10 @@
 
 namespace kivo {
 
-// The lines of a playlist file. Bytes from the first NUL on are ignored. Every piece before a
-// CR LF is a line, empty ones included; the rest after the last CR LF is a line only when it is
-// not empty. A lone LF is an ordinary byte of a line.
+// The lines of a playlist file. Every piece before a CR LF is a line, empty ones included; the
+// rest after the last CR LF is a line only when it is not empty. A lone LF, like a NUL, is an
+// ordinary byte of a line: cutting the list at a stray NUL would lose every song after it at
+// the next save.
 std::vector<std::string> parsePlaylist(std::string_view bytes);
 
 // The file bytes for a list of paths: each path followed by CR LF.

@@ -52,6 +52,12 @@ bool savePlaylist(Kivo& kivo) {
     // The old file is replaced whole or not at all.
     const bool saved = replaceFileContents(playlistFile(kivo), formatPlaylist(paths));
     showSongCount(window);
+    // The list on screen is whole either way; the user learns that its file is not up to date.
+    if (!saved) {
+        showCompanionMessage(kivo,
+                             "呜呜~~~【" + currentPlaylistName(kivo) +
+                                 "】播放列表没能保存！\r\n\r\n请看看音乐文件夹能不能写入哦！");
+    }
     return saved;
 }
 
@@ -78,14 +84,9 @@ void confirmSavePlaylist(Kivo& kivo) {
     if (answer != runtime::kIdYes) {
         showCompanionMessage(kivo,
                              "呵呵！您已取消保存【" + currentPlaylistName(kivo) + "】播放列表！");
-    } else if (savePlaylist(kivo)) {
+    } else if (savePlaylist(kivo)) {  // a failed save has told the user itself
         showCompanionMessage(kivo,
                              "恭喜！您已成功保存【" + currentPlaylistName(kivo) + "】播放列表！");
-    } else {
-        // Never claim a save that did not happen.
-        showCompanionMessage(kivo,
-                             "呜呜~~~【" + currentPlaylistName(kivo) +
-                                 "】播放列表没能保存！\r\n\r\n请看看音乐文件夹能不能写入哦！");
     }
 }
 

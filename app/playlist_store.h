@@ -11,7 +11,7 @@ class Kivo;
 // Fills the song list from the current playlist's file.
 void loadPlaylist(Kivo& kivo);
 // Writes the song list to the current playlist's file; false when the file could not be
-// written (it is then left as it was).
+// written (it is then left as it was, and the companion says so).
 bool savePlaylist(Kivo& kivo);
 
 // The user chose a playlist in the combo box.

@@ -12,9 +12,12 @@
 
 #include "companion_message.h"
 #include "kivo.h"
+#include "music_folder.h"
 #include "outside_songs.h"
 #include "play_sound.h"
+#include "playlist_names.h"
 #include "playlist_store.h"
+#include "replacement_file.h"
 #include "single_instance.h"
 #include "skin.h"
 
@@ -38,6 +41,14 @@ constexpr int kTurnMs = 5000;
 void playStartUpSound() {
     const QByteArray clip = skinSound("startup.wav");
     runtime::playSound(std::string_view(clip.constData(), std::size_t(clip.size())));
+}
+
+// A save killed before its rename leaves its temporary file beside the list; the one copy that
+// runs now is making no save.
+void removeLeftoverSaves(Kivo& kivo) {
+    for (const std::string_view name : kPlaylistNames) {
+        removeLeftoverReplacements(playlistFilePath(kivo.programDir(), std::string(name)));
+    }
 }
 
 }  // namespace
@@ -107,6 +118,7 @@ void startUp(Kivo& kivo) {
     applyThemedStyle();
     setUpVolume(kivo);
     showCompanionMessage(kivo, kWelcome);
+    removeLeftoverSaves(kivo);
     loadPlaylist(kivo);
     playStartUpSound();
     // Files given on the command line, or by the file manager, play at once.

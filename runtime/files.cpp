@@ -31,7 +31,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 std::string readWholeFile(const std::string& path) {
-    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Without O_NONBLOCK, opening a pipe that has no writer would wait for one for good.
+    Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0) return {};
     struct stat info {};
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return {};

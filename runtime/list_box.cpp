@@ -14,6 +14,28 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole + 1;  // the item's exact bytes
 constexpr int kValueRole = Qt::UserRole + 2;
 
+// What one item shows is at most this many bytes of its text: more than any path the system
+// opens, and little enough that a 50 MB line of a damaged list costs the view no more to lay
+// out than a real path.
+constexpr std::size_t kShownBytes = 4096;
+constexpr char16_t kControlPictures = 0x2400;  // U+2400 + c pictures the control byte c
+constexpr char16_t kEllipsis = 0x2026;
+
+// The item's caption. Line breaks and other control bytes show as their pictures: one of them
+// would make the item several lines tall, and with uniform item sizes every item with it.
+QString shown(std::string_view text) {
+    std::size_t length = std::min(text.size(), kShownBytes);
+    while (length > 0 && length < text.size() && (uint8_t(text[length]) & 0xC0) == 0x80) {
+        --length;  // never cut a character in two
+    }
+    QString caption = toQString(text.substr(0, length));
+    for (QChar& c : caption) {
+        if (c.unicode() < 0x20) c = QChar(char16_t(kControlPictures + c.unicode()));
+    }
+    if (length < text.size()) caption += QChar(kEllipsis);
+    return caption;
+}
+
 // Counts program writes of the selection so that they do not pass for the user's.
 struct ProgramWrite {
     int& depth;
@@ -51,7 +73,7 @@ int ListBox::addItem(std::string_view text, int value) {
         }
         at = lo;
     }
-    auto* item = new QListWidgetItem(toQString(text));
+    auto* item = new QListWidgetItem(shown(text));
     item->setData(kBytesRole, QByteArray(text.data(), qsizetype(text.size())));
     item->setData(kValueRole, value);
     insertItem(at, item);

@@ -17,10 +17,14 @@ uint32_t le32(const char* p) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
+// No sound card plays faster; a rate read from a damaged header beyond it (up to 4 GHz, or
+// negative once it is an int32) is refused rather than handed to the device.
+constexpr uint32_t kHighestSampleRate = 768000;
+
 std::optional<PcmClip> pcmTo16(const WaveChunks& wave) {
     int bytesIn = wave.bitsPerSample / 8;
-    if (wave.channels == 0 || wave.sampleRate == 0 || bytesIn < 1 || bytesIn > 4 ||
-        wave.bitsPerSample % 8 != 0) {
+    if (wave.channels == 0 || wave.sampleRate == 0 || wave.sampleRate > kHighestSampleRate ||
+        bytesIn < 1 || bytesIn > 4 || wave.bitsPerSample % 8 != 0) {
         return std::nullopt;
     }
     size_t frameIn = size_t(bytesIn) * wave.channels;

@@ -1,9 +1,12 @@
 #include "replacement_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,24 @@
 namespace kivo {
 
 namespace {
+
+// mkstemp's six letters and digits after the name.
+constexpr std::string_view kTempSuffix = ".XXXXXX";
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isTempOf(std::string_view entry, const std::string& name) {
+    const std::size_t stem = 1 + name.size() + 1;  // ".NAME."
+    if (entry.size() != stem + kTempSuffix.size() - 1 || entry[0] != '.' ||
+        entry.substr(1, name.size()) != name || entry[stem - 1] != '.') {
+        return false;
+    }
+    return std::all_of(entry.begin() + long(stem), entry.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -46,9 +67,7 @@ void syncFolder(const std::string& folder) {
 }  // namespace
 
 ReplacementFile::ReplacementFile(std::string path) : path_(resolveLink(path)) {
-    const auto slash = path_.rfind('/');
-    const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-    tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";
+    tempPath_ = folderOf(path_) + "/." + nameOf(path_) + std::string(kTempSuffix);
     fd_ = ::mkstemp(tempPath_.data());
     if (fd_ < 0) return;
     // mkstemp makes the file private; give it the old file's mode, or the usual one for a new
@@ -101,6 +120,23 @@ void ReplacementFile::discard() {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
     }
+}
+
+void removeLeftoverReplacements(const std::string& path) {
+    const std::string target = resolveLink(path);
+    const std::string folder = folderOf(target);
+    const std::string name = nameOf(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isTempOf(entry->d_name, name)) continue;
+        const std::string leftover = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(leftover.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            ::unlink(leftover.c_str());
+        }
+    }
+    ::closedir(dir);
 }
 
 bool replaceFileContents(const std::string& path, std::string_view bytes) {

@@ -31,6 +31,10 @@ private:
     bool failed_ = false;
 };
 
+// Removes the temporary files beside `path` that replacements killed before their rename left
+// behind (".NAME.XXXXXX"). Only for a moment when no replacement of `path` is under way.
+void removeLeftoverReplacements(const std::string& path);
+
 // Writes `bytes` as the whole new contents of `path` with a ReplacementFile. An existing file
 // that its owner made read-only is left alone, as a plain write would have to.
 bool replaceFileContents(const std::string& path, std::string_view bytes);

@@ -1,8 +1,17 @@
 // The file services: the atomic replacement of a file, the choice of the music folder and the
 // files a folder scan takes.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -139,6 +148,115 @@ TEST(FolderScan, Mp3ExtensionInAnyLetterCase) {
     }
     for (const char* name : {"mp3", "a.mp", "a.mp3 ", "a.mp4", "a_mp3", ""}) {
         EXPECT_FALSE(hasMp3Extension(name)) << name;
+    }
+}
+
+// A list of `count` songs under the folder `tag`.
+std::string listOf(int count, const std::string& tag) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i)
+        bytes += "/home/用户/" + tag + "/歌曲 " + std::to_string(i) + ".mp3\r\n";
+    return bytes;
+}
+
+// Replaces `path` with `bytes` in a child process; its id.
+pid_t saveInChild(const std::string& path, const std::string& bytes) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(replaceFileContents(path, bytes) ? 0 : 1);
+    return pid;
+}
+
+int exitCodeOf(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ReplacementFileTest, KilledAtAnyMomentTheFileHoldsTheOldOrTheNewListByteForByte) {
+    const std::string lists[2] = {listOf(5000, "a"), listOf(5000, "b")};
+    writeFile(path_, lists[0]);
+    // One whole save, timed, so that the kills fall before, inside and after the saves.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(exitCodeOf(saveInChild(path_, lists[1])), 0);
+    const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(readFile(path_), lists[1]);
+
+    std::mt19937 random(16);
+    int current = 1, keptOld = 0, tookNew = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        const int next = 1 - current;
+        const pid_t pid = saveInChild(path_, lists[next]);
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(random() % (saveTime.count() * 3 / 2 + 1)));
+        ::kill(pid, SIGKILL);
+        exitCodeOf(pid);
+        const std::string now = readFile(path_);
+        if (now == lists[next]) {
+            current = next;
+            ++tookNew;
+        } else {
+            ASSERT_TRUE(now == lists[current])
+                << "trial " << trial << ": " << now.size() << " bytes";
+            ++keptOld;
+        }
+    }
+    // Both outcomes happened, so the kills did land inside saves.
+    EXPECT_GT(keptOld, 0);
+    EXPECT_GT(tookNew, 0);
+
+    // The next start removes what the killed saves left, and nothing else.
+    const std::string others[] = {".本地列表.ini.keep", ".最爱歌曲.ini.Ab12Cd", "notes.txt"};
+    for (const std::string& name : others) writeFile(folder_.path() + "/" + name, "x");
+    writeFile(folder_.path() + "/.本地列表.ini.Zz09aB", "/half");
+    removeLeftoverReplacements(path_);
+    EXPECT_EQ(folder_.entries(),
+              (Lines{".最爱歌曲.ini.Ab12Cd", ".本地列表.ini.keep", "notes.txt", "本地列表.ini"}));
+}
+
+// Runs `body` in a child process with a private tmpfs of `size` mounted on `folder`, and gives
+// its exit code; 77 when the system grants no private mount.
+int withPrivateTmpfs(const std::string& folder, const std::string& size,
+                     const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return exitCodeOf(pid);
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWNS) != 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ::_exit(77);
+        writeFile("/proc/self/setgroups", "deny");
+        writeFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1");
+        writeFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1");
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("kivo", folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0) {
+        ::_exit(77);
+    }
+    ::_exit(body());
+}
+
+TEST_F(ReplacementFileTest, AFullDiskOrAReadOnlyFolderLeavesTheOldListWhole) {
+    const std::string old = listOf(10, "old");
+    const std::string big = listOf(5000, "new");  // far more than the 64 KiB disk holds
+    const int full = withPrivateTmpfs(folder_.path(), "64k", [&] {
+        writeFile(path_, old);
+        if (replaceFileContents(path_, big)) return 1;
+        if (readFile(path_) != old) return 2;
+        return folder_.entries() == Lines{"本地列表.ini"} ? 0 : 3;  // no half file left
+    });
+    if (full == 77) GTEST_SKIP() << "no private mount here";
+    EXPECT_EQ(full, 0);
+    const int readOnly = withPrivateTmpfs(folder_.path(), "1m", [&] {
+        writeFile(path_, old);
+        if (::mount(nullptr, folder_.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) !=
+            0) {
+            return 77;
+        }
+        if (replaceFileContents(path_, listOf(3, "new"))) return 1;
+        return readFile(path_) == old ? 0 : 2;
+    });
+    if (readOnly != 77) {
+        EXPECT_EQ(readOnly, 0);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "playlist_file.h"
@@ -34,10 +35,12 @@ TEST(PlaylistFile, EmptyLinesRoundTripByteForByte) {
     EXPECT_EQ(parsePlaylist("/a.mp3\r\n\r\n"), (Lines{"/a.mp3", ""}));
 }
 
-TEST(PlaylistFile, BytesAfterNulAreIgnored) {
-    EXPECT_EQ(parsePlaylist("/a.mp3\r\n/b\0junk\r\n/c.mp3\r\n"s), (Lines{"/a.mp3", "/b"}));
-    EXPECT_EQ(parsePlaylist("\0/a.mp3\r\n"s), Lines{});
-    EXPECT_EQ(formatPlaylist(parsePlaylist("/a.mp3\r\n\0/b.mp3\r\n"s)), "/a.mp3\r\n");
+TEST(PlaylistFile, ANulByteNeitherCutsTheListNorLosesTheSongsAfterIt) {
+    EXPECT_EQ(parsePlaylist("/a.mp3\r\n/b\0junk\r\n/c.mp3\r\n"s),
+              (Lines{"/a.mp3", "/b\0junk"s, "/c.mp3"}));
+    for (const std::string& bytes : {"\0/a.mp3\r\n"s, "/a.mp3\r\n\0\r\n/b.mp3\r\n"s}) {
+        EXPECT_EQ(formatPlaylist(parsePlaylist(bytes)), bytes);
+    }
 }
 
 TEST(PlaylistFile, ChineseAndInvalidBytesSurvive) {

@@ -53,11 +53,11 @@ TEST_F(PlaylistStoreTest, LfOnlyAndNulBytes) {
     loadPlaylist(*kivo_);
     EXPECT_EQ(items(), std::vector<std::string>{"/a.mp3\n/b.mp3\n"});
 
-    writePlaylist("本地列表", "/a.mp3\r\n/b\0/c.mp3\r\n"s);
+    writePlaylist("本地列表", "/a.mp3\r\n/b\0/c.mp3\r\n/d.mp3\r\n"s);
     loadPlaylist(*kivo_);
-    EXPECT_EQ(items(), (std::vector<std::string>{"/a.mp3", "/b"}));
+    EXPECT_EQ(items(), (std::vector<std::string>{"/a.mp3", "/b\0/c.mp3"s, "/d.mp3"}));
     savePlaylist(*kivo_);
-    EXPECT_EQ(readFile(playlistPath("本地列表")), "/a.mp3\r\n/b\r\n");
+    EXPECT_EQ(readFile(playlistPath("本地列表")), "/a.mp3\r\n/b\0/c.mp3\r\n/d.mp3\r\n"s);
 }
 
 TEST_F(PlaylistStoreTest, MissingOrUnreadableFileLoadsEmpty) {

@@ -37,6 +37,10 @@ TEST_F(FilesTest, MissingOrUnreadableFilesReadAsNothing) {
     EXPECT_EQ(readWholeFile(dir_ + "/missing.ini"), "");
     EXPECT_EQ(readWholeFile(dir_), "");  // a folder is no file
     EXPECT_EQ(readWholeFile(""), "");
+    // A pipe with no writer would block the caller for good; a device never ends.
+    ASSERT_EQ(mkfifo((dir_ + "/fifo.ini").c_str(), 0600), 0);
+    EXPECT_EQ(readWholeFile(dir_ + "/fifo.ini"), "");
+    EXPECT_EQ(readWholeFile("/dev/zero"), "");
 }
 
 TEST_F(FilesTest, WritesThatCannotHappenReportFailure) {

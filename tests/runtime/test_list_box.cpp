@@ -81,6 +81,21 @@ TEST_F(ListBoxTest, TextOutOfRangeIsEmptyAndBytesAreKept) {
     EXPECT_EQ(list.itemValue(5), 0);
 }
 
+TEST_F(ListBoxTest, AHugeOrMultiLineItemShowsOneShortLineButKeepsEveryByte) {
+    const std::string huge(50u << 20, 'x');
+    const std::string breaks = "/a.mp3\n/b.mp3\n/c\r\x01.mp3";
+    list.addItem(breaks);  // the first item sets the height of all
+    list.addItem(huge);
+    EXPECT_EQ(list.itemTextAt(0), breaks);
+    EXPECT_EQ(list.itemTextAt(1), huge);
+    EXPECT_LE(list.item(1)->text().size(), 4097);
+    list.show();
+    EXPECT_LT(list.visualItemRect(list.item(0)).height(), 2 * list.fontMetrics().height());
+    // A cut never splits a character: 4095 bytes of "a" and then a three-byte one.
+    list.addItem(std::string(4095, 'a') + "\xe4\xbd\xa0" + "tail");
+    EXPECT_TRUE(list.item(2)->text().startsWith(QString(4095, QChar('a')) + QChar(0x2026)));
+}
+
 TEST_F(ListBoxTest, EmptyListSelectionAndCaret) {
     EXPECT_EQ(list.caretIndex(), 0);
     list.setCurrent(3);

@@ -119,6 +119,10 @@ TEST(WaveClipTest, PcmOfEveryWidthBecomesSixteenBits) {
     EXPECT_EQ(wide->format.channels, 2);
     EXPECT_EQ(wide->pcm, (std::vector<uint8_t>{0x22, 0x33, 0x55, 0x66}));
     EXPECT_FALSE(decodeWave(*parseWave(pcmWave(1, 8000, 16, ""))));  // nothing to play
+    // A damaged rate no device takes, one that would turn negative on the way among them.
+    for (uint32_t rate : {768001u, 0xFF7E1F40u}) {
+        EXPECT_FALSE(decodeWave(*parseWave(pcmWave(1, rate, 8, "\x80\x80")))) << rate;
+    }
 }
 
 TEST(WaveClipTest, MpegLayer3DecodesWithItsOwnDecoder) {
