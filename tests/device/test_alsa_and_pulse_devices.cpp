@@ -207,6 +207,19 @@ TEST_P(ServerDeviceTest, ASoundServerThatDiesMidSongStillGetsEveryBufferBackInTi
     EXPECT_EQ(device->reset(), DeviceResult::Ok);
     EXPECT_EQ(device->close(), DeviceResult::Ok);
     PulseEnvironment::running_ = PulseEnvironment::server_.start(KIVO_PULSEAUDIO);
+
+    // Once the server is back, the next song is heard whole.
+    ASSERT_TRUE(PulseEnvironment::running_) << PulseEnvironment::server_.why();
+    const auto next = makeSignal(22050, 2);
+    BufferSet nextBuffers(next, 4608);
+    auto nextDevice = makeDevice(GetParam());
+    const auto recording = test::recordWhile([&] {
+        ASSERT_EQ(nextDevice->open(kStereo, nextBuffers.callback()), DeviceResult::Ok);
+        ASSERT_TRUE(nextBuffers.queueAll(*nextDevice));
+        ASSERT_TRUE(nextBuffers.waitDone(nextBuffers.size()));
+    });
+    EXPECT_EQ(nextDevice->close(), DeviceResult::Ok);
+    EXPECT_TRUE(test::soundingFrames(recording) == next);
 }
 
 TEST(AlsaDevice, UnknownDeviceRefusesToOpenAndStaysHarmless) {
