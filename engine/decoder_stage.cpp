@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "notify_messages.h"
+#include "mpeg/frame_length.h"
 #include "source_stage.h"
 
 namespace kivo {
@@ -26,9 +26,8 @@ void setPipelineDecoderOps(const mpeg::DecoderOps* ops) {
     installedOps.store(ops, std::memory_order_release);
 }
 
-DecoderStage::DecoderStage(StageOwner* owner, WindowHandle notifyWindow,
-                           std::unique_ptr<mpeg::StreamDecoder> decoder)
-    : PipelineStage(owner), decoder_(std::move(decoder)), notifyWindow_(notifyWindow) {}
+DecoderStage::DecoderStage(StageOwner* owner, std::unique_ptr<mpeg::StreamDecoder> decoder)
+    : PipelineStage(owner), decoder_(std::move(decoder)) {}
 
 DecoderStage::~DecoderStage() {
     requestStop();
@@ -63,10 +62,11 @@ void DecoderStage::decode() {
         framesDone_ = 0;
         const int32_t start = startPercent_.exchange(0);
         if (start != 0) seekToStart(start);
-        result = frameLoop();
+        result = markPosition();
+        if (result == kStageOk) result = frameLoop();
     }
     // One report per failure; a closed ring or a stop ends quietly.
-    if (result != kStageOk && result != kClosed) fail();
+    if (result != kStageOk && result != kClosed) fail(result);
 }
 
 StageResult DecoderStage::readInput(uint32_t n, InputSpan* span) {
@@ -100,9 +100,12 @@ void DecoderStage::releaseInput(uint32_t n) {
 
 StageResult DecoderStage::findStream() {
     if (!inputRing_) return kNoInputRing;
-    for (int attempt = 0; attempt < kStreamSearchAttempts; ++attempt) {
+    uint64_t searched = 0;
+    while (searched <= kStreamSearchBytes) {
         InputSpan peek;
         const StageResult result = readInput(kStreamPeekBytes, &peek);
+        // Data that ends before three frames were found holds no stream.
+        if (result == kEndOfStream) return kNoStream;
         if (result != kStageOk) return result;
         // A file shorter than the look-ahead is searched in the bytes it has.
         if (findThreeFrames(peek.data, peek.available, &header_, &frameLength_)) {
@@ -111,7 +114,8 @@ StageResult DecoderStage::findStream() {
             return kStageOk;
         }
         releaseInput(0);
-        const StageResult resynced = resync();
+        const StageResult resynced = resync(kStreamSearchBytes - searched, &searched);
+        if (resynced == kEndOfStream) return kNoStream;
         if (resynced != kStageOk) return resynced;
     }
     return kNoStream;
@@ -131,24 +135,64 @@ StageResult DecoderStage::readStreamFacts() {
 
 StageResult DecoderStage::initialiseDecoder() {
     if (!source_ || !pcmRing_ || !inputRing_) return kNotConnected;
-    if (!decoder_->start(header_, frameLength_, kFrequencyLimit)) return kDecoderRefused;
+    OutputFormat output;
+    if (!startDecoder(header_, frameLength_, &output)) return kDecoderRefused;
+    blockBytes_ = static_cast<uint32_t>(output.blockBytes);
+    const StageResult resized = pcmRing_->resize(kPcmRingTarget - kPcmRingTarget % blockBytes_, 0);
+    if (resized != kStageOk) return resized;
+    const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
+    kickConsumer();
+    return posted;
+}
+
+bool DecoderStage::startDecoder(const mpeg::FrameHeader& header, int32_t frameLength,
+                                OutputFormat* output) {
+    if (!decoder_->start(header, frameLength, kFrequencyLimit)) return false;
     const mpeg::PcmFormat format = decoder_->format();
     const int32_t bytesPerValue = format.bitsPerSample / 8;
     const int32_t channels = std::max(format.channels, 1);
     // The block holds what the decoder writes per frame: Layer II at low sampling frequencies
     // gives 1152 samples per frame like MPEG-1, so the version alone does not tell.
     int32_t samplesPerBlock = format.valuesPerFrame / channels;
-    if (samplesPerBlock <= 0) samplesPerBlock = header_.id == 1 ? 1152 : 576;
-    blockBytes_ = static_cast<uint32_t>(channels * bytesPerValue * samplesPerBlock);
-    if (blockBytes_ == 0) return kDecoderRefused;
-    const StageResult resized = pcmRing_->resize(kPcmRingTarget - kPcmRingTarget % blockBytes_, 0);
-    if (resized != kStageOk) return resized;
+    if (samplesPerBlock <= 0) samplesPerBlock = header.id == 1 ? 1152 : 576;
+    output->bitsPerSample = format.bitsPerSample;
+    output->channels = channels;
+    output->sampleRate = format.sampleRate;
+    output->blockBytes = channels * bytesPerValue * samplesPerBlock;
+    output->samplesPerBlock = samplesPerBlock;
+    return output->blockBytes > 0;
+}
+
+bool DecoderStage::startsAnotherStream(const InputSpan& span) const {
+    if (span.available < 4 || !mpeg::isFrameSync(span.data[0], span.data[1])) return false;
+    const mpeg::FrameHeader h = mpeg::parseFrameHeader(span.data);
+    // A change of channel mode alone is the decoder's to follow within the stream.
+    return (h.layerCode == 1 || h.layerCode == 2) &&
+           (h.sampleRateIndex != header_.sampleRateIndex || h.layerCode != header_.layerCode ||
+            h.id != header_.id);
+}
+
+StageResult DecoderStage::followStreamChange() {
+    InputSpan peek;
+    StageResult result = readInput(kStreamPeekBytes, &peek);
+    if (result != kStageOk) return result;
+    mpeg::FrameHeader h{};
+    int32_t length = -1;
+    const bool stream = findSync(peek.data, peek.available, 0) == 0 &&
+                        findThreeFrames(peek.data, peek.available, &h, &length);
+    releaseInput(0);
     OutputFormat output;
-    output.bitsPerSample = format.bitsPerSample;
-    output.channels = channels;
-    output.sampleRate = format.sampleRate;
-    output.blockBytes = static_cast<int32_t>(blockBytes_);
-    output.samplesPerBlock = samplesPerBlock;
+    if (!stream || !startDecoder(h, length, &output)) {
+        // A lone frame of another kind is damage: stepped over like any other.
+        decoder_->start(header_, frameLength_, kFrequencyLimit);
+        return resync();
+    }
+    // Blocks point into the ring without wrapping: a block size that does not divide the ring
+    // cannot be played from it, and the song ends at the change.
+    if (pcmRing_->size() % static_cast<uint32_t>(output.blockBytes) != 0) return kEndOfStream;
+    header_ = h;
+    frameLength_ = length;
+    blockBytes_ = static_cast<uint32_t>(output.blockBytes);
     const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
     kickConsumer();
     return posted;
@@ -174,14 +218,11 @@ void DecoderStage::seekToStart(int32_t percent) {
     if (source_) source_->seek(offset, SEEK_SET, &position);
 }
 
-void DecoderStage::postProgress() {
-    if (notifyWindow_ == 0) return;
-    double percent = totalFrames_ > 0 ? framesDone_ * 100.0 / totalFrames_ : 0.0;
-    const int32_t whole = static_cast<int32_t>(std::clamp(percent, 0.0, 99.0));
-    if (whole == lastPercent_) return;
-    if (postToWindow(notifyWindow_, WM_PLAYPROGRESS, static_cast<uintptr_t>(whole))) {
-        lastPercent_ = whole;
-    }
+StageResult DecoderStage::markPosition() {
+    const StageResult posted = pcmRing_->postMarker(
+        std::make_unique<PositionMessage>(SongPosition{framesDone_, totalFrames_}));
+    kickConsumer();
+    return posted;
 }
 
 void DecoderStage::endOfStream() {
@@ -195,10 +236,7 @@ bool DecoderStage::tailFrameIncomplete(const InputSpan& span) const {
 }
 
 StageResult DecoderStage::frameLoop() {
-    bool progressDue = true;
     for (;;) {
-        if (progressDue) postProgress();
-        progressDue = false;
         if (stopRequested() || waitWhilePaused()) return kClosed;
         uint8_t* pcm = nullptr;
         const StageResult reserved = pcmRing_->reserveWrite(blockBytes_, &pcm);
@@ -214,8 +252,16 @@ StageResult DecoderStage::frameLoop() {
             releaseInput(0);
             result = kEndOfStream;
         }
-        if (result != kStageOk) {
+        // Files joined end to end: another sample rate, layer or version goes on in its own
+        // format (the output stage plays out the old one and reopens the device).
+        if (result == kStageOk && startsAnotherStream(in)) {
+            releaseInput(0);
             pcmRing_->commitWrite(0);
+            result = followStreamChange();
+            if (result == kStageOk) continue;
+        }
+        if (result != kStageOk) {
+            pcmRing_->commitWrite(0);  // nothing when the reservation has gone already
             if (result == kEndOfStream) {
                 endOfStream();
                 return kStageOk;
@@ -242,17 +288,21 @@ StageResult DecoderStage::frameLoop() {
         if (result != kStageOk) return result;
         kickConsumer();
         ++framesDone_;
-        progressDue = true;
     }
 }
 
-StageResult DecoderStage::resync() {
+StageResult DecoderStage::resync(uint64_t limit, uint64_t* skipped) {
+    uint64_t released = 0;
     for (;;) {
+        if (released > limit) return kNoStream;
         InputSpan s;
         const StageResult result = readInput(kResyncSpan, &s);
         if (result != kStageOk) return result;
-        const ResyncStep step = resyncStep(s.data, s.tail ? s.available : kFrameSpanBytes);
+        const ResyncStep step = resyncStep(s.data, s.tail ? s.available : kFrameSpanBytes,
+                                           s.tail ? s.available : kResyncSpan);
         releaseInput(static_cast<uint32_t>(step.advance));
+        released += step.advance;
+        if (skipped) *skipped += step.advance;
         if (step.found) return kStageOk;
     }
 }

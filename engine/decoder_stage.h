@@ -1,7 +1,7 @@
 // The middle stage of a pipeline: finds the MPEG audio stream in the source's bytes, reads its
 // Xing header and length, announces the PCM format with a Format marker, seeks to the start
-// percentage, then decodes one frame per decoder call into the PCM ring, resynchronising after
-// damaged data and posting progress percentages, and ends the PCM with an EndOfStream marker.
+// percentage and marks where the song stands, then decodes one frame per decoder call into the
+// PCM ring, resynchronising after damaged data, and ends the PCM with an EndOfStream marker.
 #pragma once
 
 #include <array>
@@ -12,7 +12,6 @@
 
 #include "marker_ring.h"
 #include "mpeg/decoder.h"
-#include "notify_window.h"
 #include "pipeline_stage.h"
 #include "stream_rules.h"
 #include "worker_thread.h"
@@ -27,8 +26,7 @@ public:
     static constexpr uint32_t kPcmRingTarget = 524288;  // resized to whole blocks below this
     static constexpr int32_t kFrequencyLimit = 24000;
 
-    DecoderStage(StageOwner* owner, WindowHandle notifyWindow,
-                 std::unique_ptr<mpeg::StreamDecoder> decoder);
+    DecoderStage(StageOwner* owner, std::unique_ptr<mpeg::StreamDecoder> decoder);
     ~DecoderStage() override;
 
     void setSource(SourceStage* source) { source_ = source; }
@@ -52,17 +50,27 @@ private:
     StageResult findStream();
     StageResult readStreamFacts();
     StageResult initialiseDecoder();
+    // Starts the decoder on a stream and tells the format of its PCM; false when refused.
+    bool startDecoder(const mpeg::FrameHeader& header, int32_t frameLength, OutputFormat* output);
+    // Whether the frame at the read position is of another sample rate, layer or version than
+    // the stream's.
+    bool startsAnotherStream(const InputSpan& span) const;
+    // Goes on with the stream that starts at the read position, in its own format; a lone
+    // frame of another kind is resynced over.
+    StageResult followStreamChange();
     void seekToStart(int32_t percent);
     StageResult frameLoop();
-    StageResult resync();
+    // Moves the read position to the next sync candidate; kNoStream once more than `limit`
+    // bytes were stepped over. `skipped`, if given, adds up the bytes stepped over.
+    StageResult resync(uint64_t limit = UINT64_MAX, uint64_t* skipped = nullptr);
     StageResult readInput(uint32_t n, InputSpan* span);
     void releaseInput(uint32_t n);
     bool tailFrameIncomplete(const InputSpan& span) const;
-    void postProgress();
+    // A Position marker for the PCM that follows.
+    StageResult markPosition();
     void endOfStream();
 
     const std::unique_ptr<mpeg::StreamDecoder> decoder_;
-    const WindowHandle notifyWindow_;
     std::atomic<int32_t> startPercent_{0};
     SourceStage* source_ = nullptr;
     MarkerRing* pcmRing_ = nullptr;
@@ -74,7 +82,6 @@ private:
     uint32_t fileSize_ = 0;
     int32_t totalFrames_ = -1;
     int32_t framesDone_ = 0;
-    int32_t lastPercent_ = -1;
     std::optional<XingInfo> xing_;
     // The last bytes of the data, padded with zeros so that the decoder may look past them.
     std::array<uint8_t, kStreamPeekBytes + 8> tail_{};

@@ -16,7 +16,8 @@ constexpr size_t kLayer1SearchBytes = 65536;
 }  // namespace
 
 bool FrameWalker::findStream() {
-    for (int attempt = 0; attempt < kStreamSearchAttempts; ++attempt) {
+    const size_t start = position_;
+    while (position_ - start <= kStreamSearchBytes) {
         if (position_ >= data_.size()) return false;
         // Data shorter than the look-ahead is searched in the bytes it has.
         const size_t n = std::min(kStreamPeekBytes, data_.size() - position_);
@@ -76,8 +77,9 @@ std::optional<FrameHeader> FrameWalker::skipFrame() {
 bool FrameWalker::resync() {
     for (;;) {
         if (position_ >= data_.size()) return false;
-        const size_t n = std::min<size_t>(kFrameSpanBytes, data_.size() - position_);
-        const ResyncStep step = resyncStep(data_.data() + position_, n);
+        const size_t left = data_.size() - position_;
+        const size_t n = std::min<size_t>(kFrameSpanBytes, left);
+        const ResyncStep step = resyncStep(data_.data() + position_, n, std::min(n + 1, left));
         position_ += step.advance;
         if (step.found) return true;
     }

@@ -18,7 +18,8 @@ class FrameWalker {
 public:
     explicit FrameWalker(std::span<const uint8_t> audio) : data_(audio) {}
 
-    // The stream search: up to 32 attempts, each followed by a resync when it fails. Decoding
+    // The stream search: attempts, each followed by a resync when it fails, through the first
+    // megabyte after the read position. Decoding
     // then begins at the position where the successful attempt looked, not at its first sync.
     bool findStream();
 

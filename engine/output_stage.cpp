@@ -1,7 +1,10 @@
 #include "output_stage.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include "notify_messages.h"
 
 namespace kivo {
 
@@ -21,7 +24,8 @@ constexpr std::chrono::milliseconds kQueueLook{100};
 
 }  // namespace
 
-OutputStage::OutputStage(StageOwner* owner) : PipelineStage(owner) {
+OutputStage::OutputStage(StageOwner* owner, WindowHandle notifyWindow)
+    : PipelineStage(owner), notifyWindow_(notifyWindow) {
     thread_.start(&OutputStage::threadMain, this);
 }
 
@@ -157,7 +161,10 @@ void OutputStage::play() {
             continue;
         }
         if (!deviceOpen_) {
-            if (!waitForFormat()) return;  // no sound device: nothing plays, nothing is reported
+            if (!waitForFormat()) {
+                fail(kDeviceRefused);  // no sound device: the song cannot play, and is said so
+                return;
+            }
             continue;
         }
         uint8_t* block = nullptr;
@@ -176,6 +183,9 @@ bool OutputStage::waitForFormat() {
         if (producer_) producer_->kick();
         waitForEvent(seen);
         return true;
+    }
+    if (marker->code() == kPositionMarker) {
+        setPosition(static_cast<PositionMessage&>(*marker).position());
     }
     if (marker->code() != kFormatMarker) return true;
     return openDevice(static_cast<FormatMessage&>(*marker).format()) == kStageOk;
@@ -205,7 +215,7 @@ OutputStage::Next OutputStage::nextBlock(uint8_t** block) {
             case kEndOfStream:
                 return Next::End;
             default:
-                fail();
+                fail(result);
                 return Next::End;
         }
         if (paused() || stopRequested()) return Next::Again;
@@ -219,13 +229,20 @@ OutputStage::Next OutputStage::takeMarker() {
         if (drain()) post(std::make_unique<StageMessage>(kPlaybackFinished));
         return Next::End;
     }
+    if (marker->code() == kPositionMarker) {
+        setPosition(static_cast<PositionMessage&>(*marker).position());
+        return Next::Again;
+    }
     if (marker->code() == kFormatMarker) {
         const OutputFormat& format = static_cast<FormatMessage&>(*marker).format();
         if (deviceReady_ && sameFormat(format, format_)) return Next::Again;
         // A new format: play out what is queued, then reopen the device for it.
         if (!drain() || !releasePlayed()) return Next::End;
         closeDevice();
-        if (openDevice(format) != kStageOk) return Next::End;
+        if (openDevice(format) != kStageOk) {
+            fail(kDeviceRefused);
+            return Next::End;
+        }
     }
     return Next::Again;
 }
@@ -248,10 +265,11 @@ bool OutputStage::queueBlock(uint8_t* block) {
             buffer->state = BufferState::Free;
         }
         --lastIssued_;
-        fail();
+        fail(kDeviceRefused);
         return false;
     }
     queuedBytes_ += blockBytes_;
+    queuedFrames_.push_back(nextFrame_++);
     producer_->kick();
     return true;
 }
@@ -309,16 +327,38 @@ bool OutputStage::releasePlayed() {
         }
         ++lastReleased_;
         released = true;
+        if (!queuedFrames_.empty()) {
+            postProgress(queuedFrames_.front() + 1);
+            queuedFrames_.pop_front();
+        }
     }
     if (released) producer_->kick();
     return true;
 }
 
-// Waits until the device has played every queued buffer. A pause holds the wait (the device
-// is paused too) and the drain goes on after the run; only a stop ends it without success.
+void OutputStage::setPosition(const SongPosition& position) {
+    nextFrame_ = position.frame;
+    totalFrames_ = position.totalFrames;
+    postProgress(position.frame);
+}
+
+void OutputStage::postProgress(int32_t framesHeard) {
+    if (notifyWindow_ == 0) return;
+    // 100 is the player's, once the song has ended.
+    const double percent = totalFrames_ > 0 ? framesHeard * 100.0 / totalFrames_ : 0.0;
+    const int32_t whole = static_cast<int32_t>(std::clamp(percent, 0.0, 99.0));
+    if (whole == lastPercent_) return;
+    if (postToWindow(notifyWindow_, WM_PLAYPROGRESS, static_cast<uintptr_t>(whole))) {
+        lastPercent_ = whole;
+    }
+}
+
+// Waits until the device has played every queued buffer, releasing each as it comes back so
+// that the progress follows the sound to its end. A pause holds the wait (the device is paused
+// too) and the drain goes on after the run; only a stop ends it without success.
 bool OutputStage::drain() {
     for (;;) {
-        if (stopRequested()) return false;
+        if (stopRequested() || !releasePlayed()) return false;
         if (paused()) {
             if (waitWhilePaused()) return false;
             continue;
@@ -330,9 +370,14 @@ bool OutputStage::drain() {
             }
             return true;
         };
-        if (allPlayed()) return true;
-        eventSignal_.wait_for(lock, kQueueLook,
-                              [&] { return allPlayed() || stopRequested() || paused(); });
+        if (allPlayed()) {
+            lock.unlock();
+            return releasePlayed();
+        }
+        // Woken by every buffer played, to release it.
+        eventSignal_.wait_for(lock, kQueueLook, [&] {
+            return nextPlayed() != nullptr || allPlayed() || stopRequested() || paused();
+        });
     }
 }
 

@@ -1,16 +1,20 @@
 // The last stage of a pipeline: plays the PCM ring on the sound device and carries pause and
 // run to it. Device buffers point straight into the ring; a block leaves the ring only after
-// the device has played it, strictly in the order the blocks were queued.
+// the device has played it, strictly in the order the blocks were queued. As blocks come back
+// played it tells the notify window the percentage heard, so that the shown progress never runs
+// ahead of the sound.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "device/wave_out_device.h"
 #include "marker_ring.h"
+#include "notify_window.h"
 #include "pipeline_stage.h"
 #include "worker_thread.h"
 
@@ -18,8 +22,9 @@ namespace kivo {
 
 class OutputStage : public PipelineStage {
 public:
-    // The thread starts at once and waits for the first run.
-    explicit OutputStage(StageOwner* owner);
+    // The thread starts at once and waits for the first run. Progress goes to `notifyWindow`
+    // (0 for none).
+    explicit OutputStage(StageOwner* owner, WindowHandle notifyWindow = 0);
     // Stops and joins the output thread, then resets and closes the device.
     ~OutputStage() override;
 
@@ -58,6 +63,10 @@ private:
     Buffer* nextPlayed();
     bool releasePlayed();
     bool drain();
+    // Takes the position of the blocks queued from now on, and says it.
+    void setPosition(const SongPosition& position);
+    // Posts the percentage that `framesHeard` frames make when it differs from the last one.
+    void postProgress(int32_t framesHeard);
     void bufferDone(device::DeviceBuffer* header);
     // Sleeps until an event has come since `seen` (a buffer played, a kick, a pause or a
     // stop), or the longest look interval has passed.
@@ -86,6 +95,13 @@ private:
     uint32_t lastIssued_ = 0;
     uint32_t lastReleased_ = 0;
     uint32_t queuedBytes_ = 0;  // handed to the device and not yet released from the ring
+
+    // The song's frame number of every queued block, oldest first; the output thread's own.
+    const WindowHandle notifyWindow_;
+    std::deque<int32_t> queuedFrames_;
+    int32_t nextFrame_ = 0;
+    int32_t totalFrames_ = -1;
+    int32_t lastPercent_ = -1;
 };
 
 }  // namespace kivo

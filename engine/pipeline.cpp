@@ -8,13 +8,16 @@
 
 namespace kivo {
 
-std::unique_ptr<Pipeline> Pipeline::create(StageOwner* owner, WindowHandle notifyWindow) {
+std::unique_ptr<Pipeline> Pipeline::create(StageOwner* owner, WindowHandle notifyWindow,
+                                           uint32_t number) {
     try {
         std::unique_ptr<Pipeline> pipeline(new Pipeline());
         pipeline->source_ = std::make_unique<SourceStage>(owner);
-        pipeline->decoder_ =
-            std::make_unique<DecoderStage>(owner, notifyWindow, makePipelineDecoder());
-        pipeline->output_ = std::make_unique<OutputStage>(owner);
+        pipeline->decoder_ = std::make_unique<DecoderStage>(owner, makePipelineDecoder());
+        pipeline->output_ = std::make_unique<OutputStage>(owner, notifyWindow);
+        pipeline->source_->setPipeline(number);
+        pipeline->decoder_->setPipeline(number);
+        pipeline->output_->setPipeline(number);
         pipeline->decoder_->setSource(pipeline->source_.get());
         return pipeline;
     } catch (const std::bad_alloc&) {

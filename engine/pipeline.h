@@ -19,8 +19,10 @@ class SourceStage;
 
 class Pipeline {
 public:
-    // The three stages, with `owner` receiving their reports; null when memory runs out.
-    static std::unique_ptr<Pipeline> create(StageOwner* owner, WindowHandle notifyWindow);
+    // The three stages, with `owner` receiving their reports, each stamped with `number`;
+    // null when memory runs out.
+    static std::unique_ptr<Pipeline> create(StageOwner* owner, WindowHandle notifyWindow,
+                                            uint32_t number);
     // Stops the output (its thread, then the device), then the decoder, then the source.
     ~Pipeline();
     Pipeline(const Pipeline&) = delete;

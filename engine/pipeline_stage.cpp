@@ -47,11 +47,12 @@ void PipelineStage::kickConsumer() {
     if (consumer_) consumer_->kick();
 }
 
-void PipelineStage::fail() {
-    post(std::make_unique<StageMessage>(kStageFailed));
+void PipelineStage::fail(StageResult cause) {
+    post(std::make_unique<StageMessage>(kStageFailed, cause));
 }
 
 void PipelineStage::post(StageMessagePtr message) {
+    message->setPipeline(pipeline_);
     if (owner_) owner_->postStageMessage(std::move(message));
 }
 

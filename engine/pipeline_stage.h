@@ -35,8 +35,10 @@ public:
     // The stage kicked whenever this one has added to its output ring, so that it need not
     // poll; set to null before that stage goes away.
     void setConsumer(PipelineStage* consumer);
-    // Reports StageFailed to the owner.
-    void fail();
+    // Reports StageFailed, with the result that ended the stage, to the owner.
+    void fail(StageResult cause);
+    // Every report of this stage carries the number of its pipeline.
+    void setPipeline(uint32_t pipeline) { pipeline_ = pipeline; }
     // Waits for a kick; true when the stage is to stop.
     bool waitForWake();
 
@@ -55,6 +57,7 @@ protected:
     CountingSemaphore runSemaphore_;
     Mutex mutex_;  // serialises pause and run with the stage's own use of its links
     StageOwner* owner_;
+    uint32_t pipeline_ = 0;
     std::unique_ptr<ByteRing> outputRing_;
     ByteRing* inputRing_ = nullptr;
     std::atomic<bool> paused_{false};

@@ -5,6 +5,7 @@
 
 #include "notify_messages.h"
 #include "pipeline.h"
+#include "play_failure.h"
 
 namespace kivo {
 
@@ -71,15 +72,22 @@ void Player::startAtCursor(WindowHandle notifyWindow, int32_t startPercent) {
         notifyWindow_ = 0;
         return;
     }
+    notifyWindow_ = notifyWindow;
     if (!pipeline_) {
-        std::unique_ptr<Pipeline> pipeline = Pipeline::create(this, notifyWindow);
-        if (!pipeline || pipeline->open(&fileList_[cursor_]) != kStageOk) {
-            notifyWindow_ = 0;
+        currentPipeline_ = ++pipelinesBuilt_;
+        std::unique_ptr<Pipeline> pipeline = Pipeline::create(this, notifyWindow, currentPipeline_);
+        const StageResult opened = pipeline ? pipeline->open(&fileList_[cursor_]) : kOutOfMemory;
+        if (opened != kStageOk) {
+            // Refused: the failure report moves the cursor on and tells the window why. The
+            // source has usually posted it already; a second one for the same pipeline is
+            // dropped. Destroying `pipeline` takes its stages with it.
+            auto failed = std::make_unique<StageMessage>(kStageFailed, opened);
+            failed->setPipeline(currentPipeline_);
+            postStageMessage(std::move(failed));
             return;
         }
         pipeline_ = std::move(pipeline);
     }
-    notifyWindow_ = notifyWindow;
     if (startPercent != 0) pipeline_->setStartPercent(startPercent);
     pipeline_->run();
     setState(kPlayerPlaying);
@@ -108,23 +116,35 @@ void Player::messageLoop() {
             wake_.wait();
             continue;
         }
-        const int32_t code = message->code();
-        message.reset();
-        if (code == kPlaybackFinished || code == kStageFailed) fileEnded();
+        if (message->code() == kPlaybackFinished || message->code() == kStageFailed) {
+            fileEnded(*message);
+        }
     }
 }
 
-void Player::fileEnded() {
+void Player::fileEnded(const StageMessage& message) {
     std::lock_guard lock(lock_);
     // A player being removed reports nothing more and starts nothing new.
     if (quit_.load(std::memory_order_acquire)) return;
+    // Queued before NewPlay replaced its pipeline: the song it speaks of is gone already.
+    if (message.pipeline() != currentPipeline_ || currentPipeline_ == 0) return;
+    currentPipeline_ = 0;
     pipeline_.reset();
     setState(kPlayerStopped);
+    if (message.code() == kStageFailed) {
+        postToWindow(notifyWindow_, WM_PLAYFAILED,
+                     static_cast<uintptr_t>(playFailureOf(message.cause())));
+    } else {
+        passPlayed_ = true;
+    }
     postToWindow(notifyWindow_, WM_PLAYPROGRESS, 100);
     cursor_ += std::strlen(&fileList_[cursor_]) + 1;
     if (fileList_[cursor_] == '\0') {
         cursor_ = 0;
-        if (repeatCount_ > 0 && --repeatCount_ == 0) {
+        // A pass in which no file could play would go round without end.
+        const bool nothingPlayed = !passPlayed_;
+        passPlayed_ = false;
+        if (nothingPlayed || (repeatCount_ > 0 && --repeatCount_ == 0)) {
             quit_.store(true, std::memory_order_release);
             return;
         }

@@ -46,7 +46,8 @@ private:
     Player(const char* fileList, int32_t repeatCount);
     static void messageThreadMain(void* player);
     void messageLoop();
-    void fileEnded();
+    // A pipeline's end or failure; one from a pipeline already replaced is dropped.
+    void fileEnded(const StageMessage& message);
     // Starts (or resumes) the path at the cursor; with the lock held.
     void startAtCursor(WindowHandle notifyWindow, int32_t startPercent);
     void setState(PlayerState state) { state_.store(state, std::memory_order_release); }
@@ -61,6 +62,9 @@ private:
     size_t cursor_ = 0;           // offset of the path being played
     WindowHandle notifyWindow_ = 0;
     std::unique_ptr<Pipeline> pipeline_;
+    uint32_t pipelinesBuilt_ = 0;
+    uint32_t currentPipeline_ = 0;  // the one whose end is awaited; 0 for none
+    bool passPlayed_ = false;       // a file of this pass over the list played to its end
     std::mutex lock_;
 };
 

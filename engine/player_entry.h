@@ -6,6 +6,7 @@
 
 #include "notify_messages.h"
 #include "notify_window.h"
+#include "play_failure.h"
 
 namespace kivo {
 

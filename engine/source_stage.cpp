@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "id3_tags.h"
+#include "audio_span.h"
 
 namespace kivo {
 
@@ -30,31 +30,6 @@ StageResult openErrorOf(int error) {
     }
 }
 
-// The audio ends 128 bytes early when the file ends with an ID3v1 tag.
-int64_t audioSizeOf(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return 0;
-    const int64_t length = std::ftell(file);
-    if (length < 0) return 0;
-    uint8_t tail[kId3v1Bytes];
-    if (length >= static_cast<int64_t>(kId3v1Bytes) &&
-        std::fseek(file, -static_cast<long>(kId3v1Bytes), SEEK_END) == 0) {
-        const size_t got = std::fread(tail, 1, sizeof tail, file);
-        if (endsWithId3v1(tail, got, static_cast<uint64_t>(length))) return length - 128;
-    }
-    return length;
-}
-
-// Leaves the file where the audio begins: after the whole of a leading ID3v2 tag, whatever its
-// version (a large tag left to the frame search can hold more sync-like bytes than the search
-// has attempts, and the file would never play). A file too short for a tag header stays where
-// the probe left it.
-void skipId3v2(std::FILE* file) {
-    std::fseek(file, 0, SEEK_SET);
-    uint8_t header[kId3v2HeaderBytes];
-    if (std::fread(header, 1, sizeof header, file) < sizeof header) return;
-    std::fseek(file, static_cast<long>(id3v2TagLength(header, sizeof header)), SEEK_SET);
-}
-
 }  // namespace
 
 SourceStage::~SourceStage() {
@@ -75,12 +50,11 @@ StageResult SourceStage::setPath(const char* path) {
 
 StageResult SourceStage::openFile() {
     std::error_code error;
-    if (std::filesystem::is_directory(path_, error)) return kAccessDenied;
+    if (std::filesystem::is_directory(path_, error)) return kNotRegularFile;
     errno = 0;
     file_ = std::fopen(path_.c_str(), "rb");
     if (!file_) return openErrorOf(errno);
-    audioSize_ = audioSizeOf(file_);
-    skipId3v2(file_);
+    audio_ = measureAudioSpan(file_);
     return kStageOk;
 }
 
@@ -91,7 +65,7 @@ StageResult SourceStage::start(ByteRing** ring) {
         result = kSourceThreadFailed;
     }
     if (result != kStageOk) {
-        fail();
+        fail(result);
         return result;
     }
     *ring = outputRing_.get();
@@ -99,8 +73,8 @@ StageResult SourceStage::start(ByteRing** ring) {
 }
 
 StageResult SourceStage::size(uint32_t* size) const {
-    *size =
-        static_cast<uint32_t>(std::min<int64_t>(audioSize_, std::numeric_limits<uint32_t>::max()));
+    *size = static_cast<uint32_t>(
+        std::min<int64_t>(audio_.size(), std::numeric_limits<uint32_t>::max()));
     return kStageOk;
 }
 
@@ -108,6 +82,8 @@ StageResult SourceStage::seek(int64_t offset, int origin, int64_t* position) {
     std::lock_guard lock(fileMutex_);
     if (!file_ || !outputRing_) return kSeekFailed;
     StageResult result = kStageOk;
+    // Offsets from the start count from where the audio begins, after the tags.
+    if (origin == SEEK_SET) offset += audio_.start;
     const int answer = std::fseek(file_, static_cast<long>(offset), origin);
     if (answer != 0) {
         *position = answer;
@@ -146,10 +122,14 @@ void SourceStage::readChunks() {
             if (reserved == kNoSpace) {
                 full = true;
             } else {
-                // A read error counts as the end of the file.
                 const size_t got = std::fread(span, 1, kChunkBytes, file_);
                 if (ring.commitWrite(static_cast<uint32_t>(got)) != kStageOk) return;
                 if (got < kChunkBytes) ring.setEnd(true);
+                // A song cut short by a failing disk is said, not passed off as its end.
+                if (got < kChunkBytes && std::ferror(file_)) {
+                    fail(kReadFailed);
+                    return;
+                }
             }
         }
         if (full) {

@@ -1,6 +1,7 @@
-// The first stage of a pipeline: opens the MP3 file, measures its audio (the file without a
-// trailing ID3v1 tag), steps over a leading ID3v2 tag and copies the file in 8192-byte chunks
-// into the ring the decoder stage reads. Also answers the decoder's size query and seeks.
+// The first stage of a pipeline: opens the MP3 file, measures its audio (the bytes between the
+// tags in front and those at the end), steps over the tags in front and copies the file in
+// 8192-byte chunks into the ring the decoder stage reads. Also answers the decoder's size
+// query and seeks within the audio.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "audio_span.h"
 #include "pipeline_stage.h"
 #include "worker_thread.h"
 
@@ -28,10 +30,11 @@ public:
     // Creates the ring, opens the file and starts the reader, which waits for the first kick.
     // On failure StageFailed is posted and the open error (or kSourceThreadFailed) returned.
     StageResult start(ByteRing** ring);
-    // The audio bytes of the file (without an ID3v1 tag).
+    // The audio bytes of the file (without its tags).
     StageResult size(uint32_t* size) const;
-    // Repositions the file (origin as for fseek) and empties the ring; never in the middle of
-    // a chunk being read. kSeekFailed leaves *position at fseek's answer.
+    // Repositions the file (origin as for fseek, SEEK_SET counting from the start of the
+    // audio) and empties the ring; never in the middle of a chunk being read. kSeekFailed
+    // leaves *position at fseek's answer.
     StageResult seek(int64_t offset, int origin, int64_t* position);
 
 private:
@@ -41,7 +44,7 @@ private:
 
     std::string path_;
     std::FILE* file_ = nullptr;
-    int64_t audioSize_ = 0;
+    AudioSpan audio_;
     WorkerThread reader_;
     std::mutex fileMutex_;  // one chunk read or one seek at a time
 };

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "stage_result.h"
+
 namespace kivo {
 
 enum StageMessageCode : int32_t {
     kFormatMarker = 0,
+    kPositionMarker = 1,
     kEndOfStreamMarker = 3,
     kPlaybackFinished = 12,
     kStageFailed = 77,
@@ -16,12 +19,20 @@ enum StageMessageCode : int32_t {
 
 class StageMessage {
 public:
-    explicit StageMessage(int32_t code) : code_(code) {}
+    explicit StageMessage(int32_t code, StageResult cause = kStageOk)
+        : code_(code), cause_(cause) {}
     virtual ~StageMessage() = default;
     int32_t code() const { return code_; }
+    // For StageFailed: the result the stage failed with.
+    StageResult cause() const { return cause_; }
+    // The pipeline that sent it, so that a report from a pipeline already replaced is dropped.
+    uint32_t pipeline() const { return pipeline_; }
+    void setPipeline(uint32_t pipeline) { pipeline_ = pipeline; }
 
 private:
     int32_t code_;
+    StageResult cause_;
+    uint32_t pipeline_ = 0;
 };
 
 using StageMessagePtr = std::unique_ptr<StageMessage>;
@@ -43,6 +54,24 @@ public:
 
 private:
     OutputFormat format_;
+};
+
+// Where the PCM that follows a Position marker stands in the song: the number of its first
+// frame (one block per frame) and the song's frame count, -1 when unknown. The output stage
+// reckons the position heard from it.
+struct SongPosition {
+    int32_t frame = 0;
+    int32_t totalFrames = -1;
+};
+
+class PositionMessage : public StageMessage {
+public:
+    explicit PositionMessage(const SongPosition& position)
+        : StageMessage(kPositionMarker), position_(position) {}
+    const SongPosition& position() const { return position_; }
+
+private:
+    SongPosition position_;
 };
 
 // Whoever receives the stages' reports (the player). Posting never blocks for long and may

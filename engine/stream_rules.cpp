@@ -163,16 +163,16 @@ uint32_t xingSeekOffset(const XingInfo& xing, int32_t percent, uint32_t fileSize
     return static_cast<uint32_t>(point * fileSize / 256.0);
 }
 
-size_t resyncCandidate(const uint8_t* s, size_t n) {
-    // The last candidate examined must have its second byte inside the span.
-    for (size_t i = 0; i + 2 < n; ++i) {
+size_t resyncCandidate(const uint8_t* s, size_t n, size_t readable) {
+    // The last candidate's second byte may lie one past the span, when it can be read.
+    for (size_t i = 0; i + 1 < n && i + 2 < readable; ++i) {
         if (mpeg::isFrameSync(s[i + 1], s[i + 2])) return i;
     }
     return n == 0 ? 0 : n - 1;
 }
 
-ResyncStep resyncStep(const uint8_t* s, size_t n) {
-    const size_t i = resyncCandidate(s, n);
+ResyncStep resyncStep(const uint8_t* s, size_t n, size_t readable) {
+    const size_t i = resyncCandidate(s, n, readable);
     return {i + 1, i >= 1 && i + 1 < n};
 }
 

@@ -38,7 +38,9 @@ struct XingInfo {
 
 // How many bytes the stream search looks at.
 inline constexpr size_t kStreamPeekBytes = 4323;
-inline constexpr int kStreamSearchAttempts = 32;
+// How far the stream search goes before it gives up: junk, many false sync words or stacked
+// tags before the audio are searched through, endless data without a frame is not.
+inline constexpr uint64_t kStreamSearchBytes = uint64_t{1} << 20;
 
 // The frame length (without padding) of the header at `p`, measuring free-format frames in the
 // `n` bytes from `p` on. 0 or less: not a frame.
@@ -61,9 +63,10 @@ std::optional<XingInfo> parseXing(const uint8_t* p, size_t n);
 // The Xing seek point, in bytes from the start of the file, for a start percentage 0..100.
 uint32_t xingSeekOffset(const XingInfo& xing, int32_t percent, uint32_t fileSize);
 
-// The resync step over a span s[0..n-1] (n is normally 1441): the first i in 0..n-2 with
-// s[i+1] = 0xFF and a sync nibble in s[i+2]; n-1 when there is none.
-size_t resyncCandidate(const uint8_t* s, size_t n);
+// The resync step over a span s[0..n-1] (n is normally 1441) of which `readable` bytes may be
+// read (normally one more, so that a sync at the last offset is seen whole): the first i in
+// 0..n-2 with s[i+1] = 0xFF and a sync nibble in s[i+2]; n-1 when there is none.
+size_t resyncCandidate(const uint8_t* s, size_t n, size_t readable);
 
 // After a failed frame at s[0]: how many bytes to step over, and whether the step ends on a
 // sync candidate. A candidate right after the failed byte is passed over, as is a span without
@@ -72,7 +75,7 @@ struct ResyncStep {
     size_t advance;
     bool found;
 };
-ResyncStep resyncStep(const uint8_t* s, size_t n);
+ResyncStep resyncStep(const uint8_t* s, size_t n, size_t readable);
 
 // The whole length (padding included) of the frame whose header is at `p`, `n` bytes readable
 // there; free-format frames take the stream's measured `frameLength`. 0 when no frame header

@@ -64,6 +64,7 @@ private:
     void closeBackend() override;
     void run() override;
     void wakeThread() override;
+    std::string openError() const override { return openError_; }
 
     bool configure(const WaveFormat& format);
     uint64_t framesOf(const DeviceBuffer* buffer) const { return buffer->bytes / frameBytes_; }
@@ -83,6 +84,7 @@ private:
     int waitTimeoutMs();
 
     std::string name_;
+    std::string openError_;
     bool pauseInPlace_;
     snd_pcm_t* pcm_ = nullptr;
     int wakeFd_ = -1;
@@ -107,13 +109,21 @@ private:
 };
 
 bool AlsaDevice::openBackend(const WaveFormat& format) {
-    if (alsaFormat(format.bitsPerSample) == SND_PCM_FORMAT_UNKNOWN) return false;
-    if (snd_pcm_open(&pcm_, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+    openError_.clear();
+    if (alsaFormat(format.bitsPerSample) == SND_PCM_FORMAT_UNKNOWN) {
+        openError_ = "unsupported sample format";
+        return false;
+    }
+    if (const int error =
+            snd_pcm_open(&pcm_, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+        error < 0) {
+        openError_ = snd_strerror(error);
         pcm_ = nullptr;
         return false;
     }
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0 || !configure(format)) {
+        openError_ = "the device does not take this sound format";
         closeBackend();
         return false;
     }

@@ -53,6 +53,8 @@ public:
     virtual DeviceResult reset() = 0;
     virtual DeviceResult unprepare(DeviceBuffer* buffer) = 0;
     virtual DeviceResult close() = 0;
+    // Why the last open failed, in the sound system's own words; empty when it does not say.
+    virtual std::string openError() const { return {}; }
 };
 
 // Which backend new players get. `spec`: "default" (PulseAudio when a sound server answers,

@@ -18,6 +18,7 @@
 #include "mpeg/decoder_ops.h"
 #include "mpeg/frame_length.h"
 #include "notify_window.h"
+#include "player_entry.h"
 #include "stage_message.h"
 
 namespace kivo::test {
@@ -200,12 +201,19 @@ public:
         posts_.push_back({window, message, wParam});
         return true;
     }
-    // The wParams posted to `window`, in order.
+    // The progress values posted to `window`, in order.
     std::vector<uintptr_t> progress(WindowHandle window) const {
+        return values(window, WM_PLAYPROGRESS);
+    }
+    // The failure reasons posted to `window`, in order.
+    std::vector<uintptr_t> failures(WindowHandle window) const {
+        return values(window, WM_PLAYFAILED);
+    }
+    std::vector<uintptr_t> values(WindowHandle window, uint32_t message) const {
         std::lock_guard lock(mutex_);
         std::vector<uintptr_t> values;
         for (const Post& post : posts_) {
-            if (post.window == window) values.push_back(post.wParam);
+            if (post.window == window && post.message == message) values.push_back(post.wParam);
         }
         return values;
     }

@@ -1,8 +1,9 @@
 // The decoder stage over a real file source and the stand-in decoder: the stream search, every
-// complete frame decoded up to the end, resync, the start seek, Xing, and progress.
+// complete frame decoded up to the end, resync, the start seek, Xing, and where the song stands.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "decoder_stage.h"
@@ -16,29 +17,26 @@ namespace {
 using test::FakeDecoder;
 using test::FrameKind;
 using test::RecordingOwner;
-using test::RecordingWindows;
 using test::ScratchFolder;
 
 struct Outcome {
     bool sawFormat = false;
-    OutputFormat format;
-    std::vector<int> serials;  // one per block, in ring order
+    OutputFormat format;           // the last one
+    std::vector<int> sampleRates;  // of every Format marker
+    std::vector<int> serials;      // one per block, in ring order
     bool endOfStream = false;
     std::vector<int32_t> reports;  // what the stages posted to their owner
-    std::vector<uintptr_t> progress;
+    std::vector<SongPosition> positions;
+    size_t blocksBeforePosition = 0;  // blocks read before the first Position marker
 };
 
 // Plays the part of the output stage: takes markers when they are due, reads every block.
 Outcome runDecoder(const std::string& path, int32_t startPercent = 0) {
-    RecordingWindows windows;
-    const WindowHandle window = windows.createWindow();
-    setNotifyWindows(&windows);
     Outcome outcome;
     RecordingOwner owner;
     {
         SourceStage source(&owner);
-        DecoderStage decoder(&owner, window,
-                             std::make_unique<mpeg::OpsDecoder>(FakeDecoder::ops()));
+        DecoderStage decoder(&owner, std::make_unique<mpeg::OpsDecoder>(FakeDecoder::ops()));
         decoder.setSource(&source);
         source.setPath(path.c_str());
         ByteRing* input = nullptr;
@@ -62,8 +60,17 @@ Outcome runDecoder(const std::string& path, int32_t startPercent = 0) {
                             outcome.endOfStream = true;
                             return true;
                         }
+                        if (marker->code() == kPositionMarker) {
+                            if (outcome.positions.empty()) {
+                                outcome.blocksBeforePosition = outcome.serials.size();
+                            }
+                            outcome.positions.push_back(
+                                static_cast<PositionMessage&>(*marker).position());
+                            return false;
+                        }
                         outcome.sawFormat = true;
                         outcome.format = static_cast<FormatMessage&>(*marker).format();
+                        outcome.sampleRates.push_back(outcome.format.sampleRate);
                         block = static_cast<uint32_t>(outcome.format.blockBytes);
                         return false;
                     }
@@ -75,9 +82,7 @@ Outcome runDecoder(const std::string& path, int32_t startPercent = 0) {
         }
         source.setConsumer(nullptr);
     }
-    setNotifyWindows(nullptr);
     outcome.reports = owner.codes();
-    outcome.progress = windows.progress(window);
     return outcome;
 }
 
@@ -151,6 +156,40 @@ TEST(DecoderStage, FilesWithoutThreeConsistentFramesAreRefused) {
     EXPECT_EQ(out.reports, std::vector<int32_t>{kStageFailed});
 }
 
+// An ID3v2.3 tag of `size` bytes after its header, its body (a picture, say) full of bytes
+// that look like frame syncs.
+std::vector<uint8_t> syncLikeTag(uint32_t size) {
+    std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0};
+    for (int shift = 21; shift >= 0; shift -= 7) tag.push_back((size >> shift) & 0x7F);
+    for (uint32_t i = 0; i < size; ++i) tag.push_back(i % 5 == 0 ? 0xFF : 0xF0 + i % 11);
+    return tag;
+}
+
+TEST(DecoderStage, AStreamBehindJunkManyFalseSyncsOrATagWrittenTwiceIsFound) {
+    ScratchFolder folder;
+    std::vector<uint8_t> junk(65536, 0x11);
+    for (size_t at = 100; at < 100 * 41; at += 100) {
+        junk[at] = 0xFF;
+        junk[at + 1] = 0xFB;
+    }
+    test::appendBytes(junk, test::frames(30));
+    EXPECT_EQ(runDecoder(folder.file("junk.mp3", junk)).serials, test::range(0, 30));
+    std::vector<uint8_t> twice = syncLikeTag(300000);
+    test::appendBytes(twice, syncLikeTag(300000));
+    test::appendBytes(twice, test::frames(30));
+    EXPECT_EQ(runDecoder(folder.file("twice.mp3", twice)).serials, test::range(0, 30));
+}
+
+TEST(DecoderStage, EndlessDataWithoutAFrameIsGivenUp) {
+    ScratchFolder folder;
+    const std::string sparse = folder.file("sparse.mp3", {});
+    std::filesystem::resize_file(sparse, uint64_t{2} << 30);
+    for (const std::string& path : {sparse, std::string("/dev/zero")}) {
+        const Outcome out = runDecoder(path);
+        EXPECT_EQ(out.reports, std::vector<int32_t>{kStageFailed}) << path;
+    }
+}
+
 TEST(DecoderStage, MixedRatesAtTheStartAreSteppedOver) {
     ScratchFolder folder;
     std::vector<uint8_t> bytes;
@@ -163,6 +202,24 @@ TEST(DecoderStage, MixedRatesAtTheStartAreSteppedOver) {
     // Decoding starts where the accepted search began.
     ASSERT_FALSE(out.serials.empty());
     EXPECT_EQ(std::vector<int>(out.serials.end() - 30, out.serials.end()), test::range(0, 30));
+}
+
+TEST(DecoderStage, FilesJoinedEndToEndPlayOnInTheFormatOfEach) {
+    ScratchFolder folder;
+    std::vector<uint8_t> bytes = test::frames(20);
+    test::appendBytes(bytes, test::frames(20, test::kLayer3At48k, 20));
+    test::appendBytes(bytes, test::frames(20, test::kLayer2Mpeg2, 40));
+    const Outcome out = runDecoder(folder.file("joined.mp3", bytes));
+    EXPECT_EQ(out.serials, test::range(0, 60));
+    EXPECT_EQ(out.sampleRates, (std::vector<int>{44100, 48000, 22050}));
+    EXPECT_TRUE(out.reports.empty());
+    // A lone frame of another rate inside a stream is damage, stepped over.
+    bytes = test::frames(10);
+    test::appendFrame(bytes, 10, test::kLayer3At48k);
+    test::appendBytes(bytes, test::frames(10, {}, 11));
+    const Outcome damaged = runDecoder(folder.file("odd.mp3", bytes));
+    EXPECT_EQ(damaged.sampleRates, std::vector<int>{44100});
+    EXPECT_EQ(damaged.serials.size(), 20u);
 }
 
 TEST(DecoderStage, DamagedFrameCostsOneResyncAndPlaybackGoesOn) {
@@ -191,16 +248,14 @@ TEST(DecoderStage, BlockSizeFollowsWhatTheDecoderWritesPerFrame) {
     EXPECT_EQ(out.serials, test::range(0, 12));
 }
 
-TEST(DecoderStage, ProgressClimbsFromZeroAndNeverPasses99) {
+TEST(DecoderStage, ThePositionOfTheSongStandsBeforeItsFirstBlock) {
     ScratchFolder folder;
     const Outcome out = runDecoder(folder.file("long.mp3", test::frames(400)));
     ASSERT_EQ(out.serials.size(), 400u);
-    ASSERT_FALSE(out.progress.empty());
-    EXPECT_EQ(out.progress.front(), 0u);
-    EXPECT_EQ(out.progress.back(), 99u);
-    for (size_t i = 1; i < out.progress.size(); ++i) {
-        EXPECT_EQ(out.progress[i], out.progress[i - 1] + 1);
-    }
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.blocksBeforePosition, 0u);
+    EXPECT_EQ(out.positions[0].frame, 0);
+    EXPECT_EQ(out.positions[0].totalFrames, 400);
 }
 
 TEST(DecoderStage, StartPercentageSeeksByTheConstantBitrate) {
@@ -208,7 +263,8 @@ TEST(DecoderStage, StartPercentageSeeksByTheConstantBitrate) {
     const std::string path = folder.file("cbr.mp3", test::frames(200));
     Outcome out = runDecoder(path, 50);
     EXPECT_EQ(out.serials, test::range(100, 200));
-    EXPECT_EQ(out.progress.front(), 50u);
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.positions[0].frame, 100);
     // Beyond 100 counts as 100: nothing is left to play, the stream still ends properly.
     out = runDecoder(path, 150);
     EXPECT_TRUE(out.serials.empty());
@@ -262,14 +318,16 @@ TEST(DecoderStage, XingFrameCountAndTableOfContentsAreUsed) {
     const std::string path = folder.file("xing.mp3", bytes);
     Outcome out = runDecoder(path);
     EXPECT_EQ(out.serials, test::range(0, 200));
-    EXPECT_EQ(out.progress.back(), 50u);
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.positions[0].totalFrames, 400);
     // 50 % by the table: byte 128/256 of the file, frame 100 (after a resync from mid-frame).
     out = runDecoder(path, 50);
     ASSERT_FALSE(out.serials.empty());
     EXPECT_GE(out.serials.front(), 100);
     EXPECT_LE(out.serials.front(), 101);
     EXPECT_EQ(out.serials.back(), 199);
-    EXPECT_EQ(out.progress.front(), 50u);  // frame 200 of 400
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.positions[0].frame, 200);  // of 400
 }
 
 TEST(DecoderStage, XingWithoutCountOrTableFallsBackToTheFileSize) {
@@ -279,10 +337,12 @@ TEST(DecoderStage, XingWithoutCountOrTableFallsBackToTheFileSize) {
     const std::string path = folder.file("bare-xing.mp3", bytes);
     Outcome out = runDecoder(path);
     EXPECT_EQ(out.serials.size(), 200u);
-    EXPECT_EQ(out.progress.back(), 99u);
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.positions[0].totalFrames, 200);
     out = runDecoder(path, 25);
     EXPECT_EQ(out.serials, test::range(50, 200));
-    EXPECT_EQ(out.progress.front(), 25u);
+    ASSERT_EQ(out.positions.size(), 1u);
+    EXPECT_EQ(out.positions[0].frame, 50);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include "player.h"
@@ -148,35 +149,100 @@ TEST_F(PlayerTest, PlayWithoutWindowPostsNothing) {
     RemovePlayer(player);
 }
 
-TEST_F(PlayerTest, UnopenablePathIsRefusedAndSkipped) {
+TEST_F(PlayerTest, SongsThatCannotPlayAreSaidAndSkipped) {
+    // A missing file, a folder and a file without audio: each is refused, said with its reason
+    // just before its end, and the next song plays.
     const std::string missing = folder.path() + "/missing.mp3";
-    Player* alone = CreatePlayer(fileList({missing}).c_str(), 1);
-    const WindowHandle window = windows.createWindow();
-    NewPlay(alone, window, nullptr, 0);
-    EXPECT_EQ(GetPlayState(alone), kPlayStateIdle);
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(GetPlayState(alone), kPlayStateIdle);
-    RemovePlayer(alone);
-
-    // The failure report moves the cursor on; the refusal cleared the window, so the next
-    // song plays unannounced.
+    const std::string noise = folder.file("noise.mp3", std::vector<uint8_t>(30000, 0x42));
     const std::string good = folder.file("good.mp3", test::frames(6));
-    Player* player = CreatePlayer(fileList({missing, good}).c_str(), 1);
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({missing, folder.path(), noise, good}).c_str(), 1);
     NewPlay(player, window, nullptr, 0);
-    ASSERT_TRUE(test::waitFor([&] { return played().size() == 6; }));
-    ASSERT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
-    EXPECT_EQ(windows.postCount(), 0u);
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
+    ASSERT_TRUE(waitForEnds(window, 4));
+    EXPECT_EQ(played(), test::range(0, 6));
+    EXPECT_EQ(windows.failures(window),
+              (std::vector<uintptr_t>{kFailCannotOpen, kFailNotAFile, kFailNoAudio}));
+    std::vector<uint32_t> order;
+    for (const test::Post& post : windows.posts()) {
+        if (post.message == WM_PLAYFAILED || post.wParam == 100) order.push_back(post.message);
+    }
+    EXPECT_EQ(order,
+              (std::vector<uint32_t>{WM_PLAYFAILED, WM_PLAYPROGRESS, WM_PLAYFAILED, WM_PLAYPROGRESS,
+                                     WM_PLAYFAILED, WM_PLAYPROGRESS, WM_PLAYPROGRESS}));
+    EXPECT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
     RemovePlayer(player);
 }
 
-TEST_F(PlayerTest, FileWithoutStreamStillEndsWithOneHundred) {
-    const std::string noise = folder.file("noise.mp3", std::vector<uint8_t>(30000, 0x42));
-    Player* player = CreatePlayer(fileList({noise}).c_str(), 1);
+TEST_F(PlayerTest, AnEndlessListWithNothingPlayableStopsAfterOnePass) {
+    const std::string missing = folder.path() + "/missing.mp3";
     const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({missing, folder.path()}).c_str(), 0);
     NewPlay(player, window, nullptr, 0);
-    ASSERT_TRUE(waitForEnds(window, 1));
-    EXPECT_EQ(windows.progress(window), std::vector<uintptr_t>{100});
-    EXPECT_TRUE(test::waitFor([&] { return GetPlayState(player) == kPlayStateIdle; }));
+    ASSERT_TRUE(waitForEnds(window, 2));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(endsPosted(window), 2u);
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
+    RemovePlayer(player);
+}
+
+// What the device had played when each progress message was posted.
+class HeardAtEachPost : public NotifyWindows {
+public:
+    HeardAtEachPost(test::RecordingWindows& windows, std::shared_ptr<device::VirtualDeviceLog> log)
+        : windows_(windows), log_(std::move(log)) {}
+    bool isWindow(WindowHandle window) override { return windows_.isWindow(window); }
+    bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                     intptr_t lParam) override {
+        if (message == WM_PLAYPROGRESS) {
+            std::lock_guard lock(mutex_);
+            posts_.push_back({wParam, log_->pcmBytes()});
+        }
+        return windows_.postMessage(window, message, wParam, lParam);
+    }
+    std::vector<std::pair<uintptr_t, size_t>> posts() {
+        std::lock_guard lock(mutex_);
+        return posts_;
+    }
+
+private:
+    test::RecordingWindows& windows_;
+    std::shared_ptr<device::VirtualDeviceLog> log_;
+    std::mutex mutex_;
+    std::vector<std::pair<uintptr_t, size_t>> posts_;
+};
+
+// The percentage shown is the position heard, never the decoder's, which runs seconds ahead:
+// every post agrees with what the device had played by then, and six seconds into a ten-second
+// song played in real time it reads 50 to 62.
+TEST_F(PlayerTest, ProgressIsThePositionHeard) {
+    speed = 1;
+    constexpr int kFrames = 383;  // 10.0 s
+    const std::string song = folder.file("ten.mp3", test::frames(kFrames));
+    HeardAtEachPost heard(windows, log);
+    setNotifyWindows(&heard);
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    NewPlay(player, window, nullptr, 0);
+    std::this_thread::sleep_until(start + 6s);
+    const std::vector<uintptr_t> shown = windows.progress(window);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_GE(shown.back(), 50u);
+    EXPECT_LE(shown.back(), 62u);
+    for (const auto& [percent, bytes] : heard.posts()) {
+        const double heardPercent = bytes / 4608.0 * 100 / kFrames;
+        EXPECT_LE(percent, heardPercent + 1) << "ahead of the sound";
+        EXPECT_GE(percent + 1.0, heardPercent) << "behind the sound";
+    }
+    RemovePlayer(player);
+    // A start at 40 % first says where it starts (frame 153 of 383: 39.9 %), not a position
+    // decoded ahead of it.
+    const size_t before = windows.progress(window).size();
+    player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 40);
+    ASSERT_TRUE(test::waitFor([&] { return windows.progress(window).size() > before; }));
+    EXPECT_EQ(windows.progress(window)[before], 39u);
     RemovePlayer(player);
 }
 
@@ -370,24 +436,19 @@ TEST_F(PlayerTest, DeviceThatRefusesBuffersEndsTheSongInsteadOfHanging) {
     RemovePlayer(player);
 }
 
-TEST_F(PlayerTest, RefusedSoundDeviceLeavesThePlayerPlayingAndRemovable) {
+TEST_F(PlayerTest, RefusedSoundDeviceIsSaidAndTheSongEnds) {
     refuseOpen = true;
     const std::string song = folder.file("mute.mp3", test::frames(20));
     const WindowHandle window = windows.createWindow();
     Player* player = CreatePlayer(fileList({song}).c_str(), 1);
     NewPlay(player, window, nullptr, 0);
-    ASSERT_TRUE(
-        test::waitFor([&] { return log->count("open", device::DeviceResult::Error) == 1; }));
-    SetPauseState(player, 1);
-    SetPauseState(player, 0);
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(GetPlayState(player), kPlayStatePlaying);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    EXPECT_EQ(windows.failures(window), std::vector<uintptr_t>{kFailDeviceRefused});
+    EXPECT_EQ(GetPlayState(player), kPlayStateIdle);
     RemovePlayer(player);
     // Nothing is asked of a device that never opened.
     EXPECT_EQ(log->count("reset"), 0u);
     EXPECT_EQ(log->count("close"), 0u);
-    EXPECT_EQ(log->count("pause"), 0u);
-    EXPECT_EQ(endsPosted(window), 0u);
 }
 
 }  // namespace

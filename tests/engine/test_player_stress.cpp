@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -69,6 +70,45 @@ TEST_F(PlayerStress, RandomEntrySequencesEndCleanly) {
         std::_Exit(1);
     }
     done.get();
+}
+
+// A restart meets the end of the song it replaces at every moment: the report of the replaced
+// pipeline, queued just before, must not end the new one. Each restarted song plays whole.
+TEST_F(PlayerStress, ARestartAtAnyMomentPlaysTheSongWhole) {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<device::VirtualDeviceLog>> logs;
+    device::setDeviceFactory([&] {
+        device::VirtualDeviceOptions options;
+        options.speed = 0;
+        options.log = std::make_shared<device::VirtualDeviceLog>();
+        std::lock_guard lock(mutex);
+        logs.push_back(options.log);
+        return device::createVirtualDevice(options);
+    });
+    const std::string song = folder.file("song.mp3", test::frames(8));
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 200; ++round) {
+        Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+        const WindowHandle window = windows.createWindow();
+        NewPlay(player, window, nullptr, 0);
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 3000)(random)));
+        size_t before;
+        {
+            std::lock_guard lock(mutex);
+            before = logs.size();
+        }
+        NewPlay(player, window, nullptr, 0);
+        const bool whole = test::waitFor(
+            [&] {
+                std::lock_guard lock(mutex);
+                return logs.size() > before &&
+                       test::serialsOf(logs.back()->pcm(), 4608) == test::range(0, 8);
+            },
+            2s);
+        RemovePlayer(player);
+        ASSERT_TRUE(whole) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -112,6 +112,38 @@ TEST(SourceStage, OtherId3v2VersionsAreSkippedWhole) {
               std::vector<uint8_t>(bytes.begin() + 277, bytes.end()));
 }
 
+TEST(SourceStage, TheAudioLiesBetweenTheTagsAndSeeksCountFromItsStart) {
+    // A tag written twice in front (the first with a large picture), an APE tag and an ID3v1
+    // tag behind.
+    ScratchFolder folder;
+    std::vector<uint8_t> bytes = {'I', 'D', '3', 3, 0, 0, 0x00, 0x40, 0x00, 0x00};  // 1 MB
+    bytes.resize(10 + (1 << 20), 0xFF);
+    const std::vector<uint8_t> second = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x01, 0x00};  // 128
+    test::appendBytes(bytes, second);
+    bytes.resize(bytes.size() + 128, 0xFB);
+    const size_t audioStart = bytes.size();
+    test::appendBytes(bytes, counting(40000));
+    std::vector<uint8_t> ape(32 + 20, 'a');
+    const uint8_t footer[32] = {
+        'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 7, 0, 0,
+        52,  0,   0,   0,   1,   0,   0,   0,   0,    0, 0, 0x80};  // 52 bytes with the footer, a
+                                                                    // header
+    std::memcpy(ape.data() + 20, footer, 32);
+    test::appendBytes(bytes, std::vector<uint8_t>(32, 'h'));  // the APE header
+    test::appendBytes(bytes, ape);
+    std::vector<uint8_t> v1(128, ' ');
+    std::memcpy(v1.data(), "TAG", 3);
+    test::appendBytes(bytes, v1);
+    OpenedSource opened(folder.file("tagged.mp3", bytes));
+    EXPECT_EQ(opened.audioSize(), 40000u);
+    int64_t position = 0;
+    ASSERT_EQ(opened.source.seek(0, SEEK_SET, &position), kStageOk);
+    EXPECT_EQ(position, int64_t(audioStart));
+    const std::vector<uint8_t> got = drainRing(opened.source, *opened.ring);
+    ASSERT_GE(got.size(), 40000u);
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + 40000), counting(40000));
+}
+
 TEST(SourceStage, FileShorterThanATagHeaderYieldsNothing) {
     ScratchFolder folder;
     OpenedSource opened(folder.file("five.mp3", counting(5)));
@@ -128,7 +160,7 @@ TEST(SourceStage, OpenErrorsAreMappedAndReported) {
     }
     {
         OpenedSource directory(folder.path());
-        EXPECT_EQ(directory.result, kAccessDenied);
+        EXPECT_EQ(directory.result, kNotRegularFile);
         EXPECT_EQ(directory.owner.codes(), std::vector<int32_t>{kStageFailed});
     }
 #ifndef _WIN32

@@ -244,22 +244,25 @@ TEST(Xing, SeekOffsetInterpolatesTheTableOfContents) {
     EXPECT_EQ(xingSeekOffset(plain, 25, 4000000), 1000000u);
 }
 
-TEST(Resync, CandidateIsTheFirstSyncAfterTheFailedByte) {
-    std::vector<uint8_t> s(1441, 0x00);
-    EXPECT_EQ(resyncCandidate(s.data(), s.size()), 1440u);  // none: the whole span goes
+TEST(Resync, CandidateIsTheFirstSyncAfterTheFailedByteUpToTheSpansLastOffset) {
+    // The span and the one byte past it that the stage reads.
+    std::vector<uint8_t> s(1442, 0x00);
+    EXPECT_EQ(resyncCandidate(s.data(), 1441, 1442), 1440u);  // none: the whole span goes
+    // A frame that starts at the span's last offset is found: its second byte is the one past.
+    s[1440] = 0xFF;
+    s[1441] = 0xFB;
+    EXPECT_EQ(resyncCandidate(s.data(), 1441, 1442), 1439u);
+    // At the end of the data that byte does not exist.
+    EXPECT_EQ(resyncCandidate(s.data(), 1441, 1441), 1440u);
     s[1] = 0xFF;
     s[2] = 0xFB;
     s[10] = 0xFF;
     s[11] = 0xE3;
-    EXPECT_EQ(resyncCandidate(s.data(), s.size()), 0u);  // right after: the caller skips it
+    EXPECT_EQ(resyncCandidate(s.data(), 1441, 1442), 0u);  // right after: the caller skips it
     s[1] = 0;
-    EXPECT_EQ(resyncCandidate(s.data(), s.size()), 9u);
-    // A sync whose second byte lies past the span is not a candidate.
-    std::vector<uint8_t> edge(16, 0x00);
-    edge[15] = 0xFF;
-    EXPECT_EQ(resyncCandidate(edge.data(), edge.size()), 15u);
-    EXPECT_EQ(resyncCandidate(edge.data(), 2), 1u);
-    EXPECT_EQ(resyncCandidate(edge.data(), 0), 0u);
+    EXPECT_EQ(resyncCandidate(s.data(), 1441, 1442), 9u);
+    EXPECT_EQ(resyncCandidate(s.data(), 2, 2), 1u);
+    EXPECT_EQ(resyncCandidate(s.data(), 0, 0), 0u);
 }
 
 }  // namespace

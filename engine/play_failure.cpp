@@ -1,0 +1,45 @@
+#include "play_failure.h"
+
+namespace kivo {
+
+PlayFailure playFailureOf(StageResult result) {
+    switch (result) {
+        case kNotRegularFile:
+            return kFailNotAFile;
+        case kNoStream:
+        case kDecoderRefused:
+            return kFailNoAudio;
+        case kDeviceRefused:
+            return kFailDeviceRefused;
+        case kOpenFailed:
+        case kOutOfMemory:
+        case kAccessDenied:
+        case kInvalidName:
+        case kNoSuchFile:
+        case kTooManyOpenFiles:
+        case kNotConnected:
+        case kSourceThreadFailed:
+        case kDecoderThreadFailed:
+            return kFailCannotOpen;
+        default:
+            return kFailReadError;
+    }
+}
+
+const char* playFailureText(PlayFailure failure) {
+    switch (failure) {
+        case kFailCannotOpen:
+            return "cannot open";
+        case kFailNotAFile:
+            return "not a regular file";
+        case kFailNoAudio:
+            return "no MPEG audio stream";
+        case kFailDeviceRefused:
+            return "the sound device cannot open";
+        case kFailReadError:
+            return "read error";
+    }
+    return "cannot play";
+}
+
+}  // namespace kivo
