@@ -11,6 +11,7 @@
 #include "main_window_keys.h"
 #include "other_windows.h"
 #include "outside_songs.h"
+#include "play_failures.h"
 #include "play_modes.h"
 #include "playback_control.h"
 #include "playlist_editing.h"
@@ -91,6 +92,8 @@ void bindMainWindow(Kivo& kivo) {
     on(w.progressBar, &SuperBar::leftButtonReleased, kivo, [](Kivo& k) { quickPlay(k, 10); });
     QObject::connect(w.nowPlayingLabel, &Label::progress, w.nowPlayingLabel,
                      [&kivo](int percent) { onPlayProgress(kivo, percent); });
+    QObject::connect(w.nowPlayingLabel, &Label::playFailed, w.nowPlayingLabel,
+                     [&kivo](int reason) { onPlayFailed(kivo, reason); });
     on(w.songList, &ListBox::selectionChanged, kivo, songSelectionChanged);
     on(w.songList, &ListBox::doubleClicked, kivo, songDoubleClicked);
     QObject::connect(w.songList, &ListBox::keyPressed, w.songList,

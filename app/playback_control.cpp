@@ -7,6 +7,7 @@
 #include "notify_windows_qt.h"
 #include "now_playing.h"
 #include "play_modes.h"
+#include "play_failures.h"
 #include "playlist_editing.h"
 #include "pumping_wait.h"
 #include "skin.h"
@@ -255,9 +256,10 @@ void onPlayProgress(Kivo& kivo, int percent) {
         setPlayFace(window);
         window.percentLabel->setCaption("0%");
         window.progressBar->setPosition(0);
-        advanceAfterSong(kivo);
+        if (!advanceStopsAfterFailures(kivo)) advanceAfterSong(kivo);
         return;
     }
+    songIsPlaying(kivo);
     window.progressBar->setPosition(percent);
     setPauseFace(window);
     setPlayingDisc(window);

@@ -23,6 +23,7 @@ bool Label::event(QEvent* e) {
     if (e->type() == NotifyEvent::eventType()) {
         auto* n = static_cast<NotifyEvent*>(e);
         if (n->message == WM_PLAYPROGRESS) emit progress(static_cast<int>(n->wParam));
+        if (n->message == WM_PLAYFAILED) emit playFailed(static_cast<int>(n->wParam));
         return true;
     }
     return QLabel::event(e);

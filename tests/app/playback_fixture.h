@@ -20,6 +20,7 @@
 #include "device/device_backends.h"
 #include "notify_windows_qt.h"
 #include "random_range.h"
+#include "skin.h"
 
 namespace kivo {
 
@@ -38,6 +39,7 @@ protected:
                 std::lock_guard lock(mutex_);
                 logs_.push_back(log);
                 options.speed = speed_;
+                options.refuseOpen = refuseOpen_;
             }
             options.log = log;
             return device::createVirtualDevice(options);
@@ -53,6 +55,11 @@ protected:
     void setSpeed(double speed) {
         std::lock_guard lock(mutex_);
         speed_ = speed;
+    }
+    // Every sound device refuses to open, as on a machine without one.
+    void refuseSoundDevices() {
+        std::lock_guard lock(mutex_);
+        refuseOpen_ = true;
     }
 
     // A copy of fixture song 'A', 'B' or 'C' under `name` in `folder` (the song folder unless
@@ -119,6 +126,16 @@ protected:
         return true;
     }
 
+    void doubleClick(int index) {
+        window().songList->setCurrent(index);
+        emit window().songList->doubleClicked();
+    }
+    bool showsPlayLook() {
+        return window().playButton->caption() == "播放" &&
+               window().playButton->normalPicture() ==
+                   skinPicture("playButton-play.gif");
+    }
+
     // The engine's progress event as the label receives it.
     void progress(int percent) { emit window().nowPlayingLabel->progress(percent); }
 
@@ -132,6 +149,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<device::VirtualDeviceLog>> logs_;
     double speed_ = 0;
+    bool refuseOpen_ = false;
 };
 
 // What the engine posts to a label, in the order it is delivered, with the thread it is

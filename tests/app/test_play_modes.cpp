@@ -193,15 +193,19 @@ TEST_F(PlayModesTest, AutoSwitchOnlyAtTheEndOfTheLastSong) {
     EXPECT_EQ(generator.drawsSince(), 0);
 }
 
-TEST_F(PlayModesTest, ASongThatCannotBeOpenedStopsTheAdvance) {
+TEST_F(PlayModesTest, ASongThatCannotBeOpenedIsSaidAndTheAdvanceGoesOn) {
     threeSongs();
     std::filesystem::remove(songs_[2]);
     window().songList->setCurrent(1);
+    const size_t devices = deviceCount();
     songEnds();
     EXPECT_EQ(window().songList->current(), 2);
     EXPECT_EQ(window().nowPlayingLabel->caption(), songs_[2]);
     EXPECT_EQ(state(), kPlayStateIdle);
     EXPECT_EQ(balloonText(), pausedMessage(songs_[2]));
+    // The engine then says the song failed and ends it: loop mode goes on to the first song.
+    ASSERT_TRUE(playsAfter(devices, kRateA));
+    EXPECT_EQ(window().songList->current(), 0);
 }
 
 // The program never seeds its generator: two runs that see the same actions play the same

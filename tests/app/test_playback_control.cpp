@@ -15,17 +15,9 @@ protected:
         songs_ = {song('A', "a.mp3"), song('B', "b.mp3"), song('C', "c.mp3")};
         showSongs(songs_);
     }
-    void doubleClick(int index) {
-        window().songList->setCurrent(index);
-        emit window().songList->doubleClicked();
-    }
     bool showsPauseLook() {
         return window().playButton->caption() == "暂停" &&
                window().playButton->normalPicture() == skinPicture("playButton-pause.gif");
-    }
-    bool showsPlayLook() {
-        return window().playButton->caption() == "播放" &&
-               window().playButton->normalPicture() == skinPicture("playButton-play.gif");
     }
     QByteArray statusFrame(int frame) {
         return skinPicture("statusPicture" + std::to_string(frame) + ".gif");

@@ -104,11 +104,11 @@ protected:
     }
 
     // What the player plays, through the engine's entry points and the WAV-file device.
-    Wav played(const std::string& arguments, Outcome* runOut = nullptr) {
+    Wav played(const std::string& arguments, Outcome* runOut = nullptr, int status = 0) {
         const fs::path out = dir_ / "played.wav";
         const Outcome r =
             run(std::string("'") + KIVO_PLAY + "' --device wav:" + quoted(out) + " " + arguments);
-        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.status, status) << r.output;
         if (runOut) *runOut = r;
         return readWav(out);
     }
@@ -194,14 +194,37 @@ TEST_F(EndToEnd, AStartPercentageSkipsTheBeginningOfTheSong) {
     EXPECT_LE(worst, 1);
 }
 
-TEST_F(EndToEnd, UnreadableFilesAreNamedAndLeftOut) {
+TEST_F(EndToEnd, FilesThatCannotPlayAreNamedWithTheirReasonTheOthersPlayAndTheRunFails) {
     const fs::path song = data("play/l2-mpeg2-22050.mp2");
     const Wav reference = decoded(song);
+    const fs::path picture = dir_ / "pic.png";
+    std::ofstream(picture, std::ios::binary) << "\x89PNG\r\n\x1a\n" << std::string(5000, 'x');
+    std::ofstream(dir_ / "empty.mp3", std::ios::binary).flush();
     Outcome r;
-    const Wav heard = played(quoted(dir_ / "missing.mp3") + " " + quoted(song), &r);
-    EXPECT_NE(r.output.find("missing.mp3"), std::string::npos) << r.output;
+    const Wav heard =
+        played(quoted(dir_ / "missing.mp3") + " " + quoted(picture) + " " + quoted(song) + " " +
+                   quoted(dir_) + " " + quoted(dir_ / "empty.mp3"),
+               &r, 1);
+    for (const std::string& line : std::vector<std::string>{
+             "missing.mp3: cannot open (No such file or directory)\n",
+             "pic.png: no MPEG audio stream\n", dir_.string() + ": not a regular file\n",
+             "empty.mp3: no MPEG audio stream\n"}) {
+        EXPECT_NE(r.output.find("kivo-play: "), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find(line), std::string::npos) << line << r.output;
+    }
     ASSERT_TRUE(heard.valid);
     EXPECT_TRUE(heard.pcm == reference.pcm);
+
+    // Without end, a list where nothing can play stops after one pass.
+    r = run(std::string("'") + KIVO_PLAY + "' --repeat 0 --device null " + quoted(picture) + " " +
+            quoted(dir_ / "missing.mp3"));
+    EXPECT_EQ(r.status, 1) << r.output;
+    size_t said = 0;
+    for (size_t at = r.output.find("kivo-play: "); at != std::string::npos;
+         at = r.output.find("kivo-play: ", at + 1)) {
+        ++said;
+    }
+    EXPECT_EQ(said, 2u) << r.output;
 }
 
 TEST_F(EndToEnd, ASoundDeviceThatCannotOpenIsSaidInOneLineAndFailsTheRun) {

@@ -3,7 +3,9 @@
 //
 // Plays the files through the engine's entry points, looked up by name as the player
 // application looks them up, and shows the song with a progress bar fed by the engine's
-// progress messages. Space pauses and resumes, q quits; the program ends with the list.
+// progress messages. Space pauses and resumes, q quits; the program ends with the list. A file
+// that cannot play is named on standard error with the reason, the others still play, and
+// the exit status is then 1.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include "device/device_backends.h"
 #include "message_window.h"
 #include "player_entry.h"
+#include "song_length.h"
 #include "terminal.h"
 
 namespace {
@@ -122,7 +125,9 @@ bool installDevice(const std::string& spec) {
         return false;
     }
     if (probe->open({2, 44100, 16}, nullptr) != device::DeviceResult::Ok) {
-        std::fprintf(stderr, "kivo-play: cannot open the sound device \"%s\"\n", spec.c_str());
+        const std::string why = probe->openError();
+        std::fprintf(stderr, "kivo-play: cannot open the sound device \"%s\"%s%s\n", spec.c_str(),
+                     why.empty() ? "" : ": ", why.c_str());
         return false;
     }
     probe->close();
@@ -164,27 +169,40 @@ class StatusLine {
 public:
     StatusLine() : tty_(::isatty(STDOUT_FILENO)) {}
 
-    void song(const std::string& name, size_t index, size_t count) {
+    // A song starts; it is shown once its first sound is heard, so that one that cannot play
+    // is never shown as playing.
+    void song(const std::string& name, size_t index, size_t count, double seconds) {
         name_ = name;
         percent_ = 0;
-        if (tty_) {
-            draw();
-        } else {
-            std::printf("playing %zu/%zu: %s\n", index + 1, count, name.c_str());
-            std::fflush(stdout);
-        }
+        seconds_ = seconds;
+        index_ = index;
+        count_ = count;
+        shown_ = false;
     }
     void progress(int percent) {
         percent_ = percent;
-        if (tty_) draw();
+        if (tty_) {
+            draw();
+        } else if (!shown_) {
+            std::printf("playing %zu/%zu: %s\n", index_ + 1, count_, name_.c_str());
+            std::fflush(stdout);
+        }
+        shown_ = true;
     }
     void paused(bool paused) {
         paused_ = paused;
-        if (tty_) draw();
+        if (tty_ && shown_) draw();
     }
     void finish() {
         if (tty_) std::printf("\n");
         std::fflush(stdout);
+    }
+    // A line of its own on standard error, without tearing the status line.
+    void say(const std::string& line) {
+        if (tty_) std::printf("\r\033[K");
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", line.c_str());
+        if (tty_ && shown_) draw();
     }
 
 private:
@@ -194,7 +212,13 @@ private:
         std::string bar(static_cast<size_t>(filled), '#');
         bar.append(static_cast<size_t>(kWidth - filled), '-');
         std::string name = name_.size() > 40 ? name_.substr(0, 37) + "..." : name_;
-        std::printf("\r\033[K%s [%s] %3d%%%s", name.c_str(), bar.c_str(), percent_,
+        // The time heard, from the same percentage the bar shows.
+        std::string time;
+        if (seconds_ > 0) {
+            time = "  " + play::minutesAndSeconds(seconds_ * percent_ / 100) + " / " +
+                   play::minutesAndSeconds(seconds_);
+        }
+        std::printf("\r\033[K%s [%s] %3d%%%s%s", name.c_str(), bar.c_str(), percent_, time.c_str(),
                     paused_ ? "  (paused)" : "");
         std::fflush(stdout);
     }
@@ -202,8 +226,35 @@ private:
     bool tty_;
     std::string name_;
     int percent_ = 0;
+    double seconds_ = -1;
+    size_t index_ = 0;
+    size_t count_ = 0;
+    bool shown_ = false;
     bool paused_ = false;
 };
+
+// The line that names a file that cannot play and why.
+std::string failureLine(const std::string& file, int32_t reason, const std::string& deviceSpec) {
+    std::string line = "kivo-play: " + file + ": " + playFailureText(PlayFailure(reason));
+    if (reason == kFailCannotOpen) {
+        errno = 0;
+        if (FILE* f = std::fopen(file.c_str(), "rb")) {
+            std::fclose(f);
+        } else {
+            line += std::string(" (") + std::strerror(errno) + ")";
+        }
+    } else if (reason == kFailDeviceRefused) {
+        // The device is asked again, for the sound system's own reason.
+        if (auto probe = device::createDevice(deviceSpec)) {
+            if (probe->open({2, 44100, 16}, nullptr) == device::DeviceResult::Ok) {
+                probe->close();
+            } else if (const std::string why = probe->openError(); !why.empty()) {
+                line += " (" + why + ")";
+            }
+        }
+    }
+    return line;
+}
 
 }  // namespace
 
@@ -211,17 +262,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseArguments(argc, argv, &options)) return usage();
 
-    // Files that cannot be read are left out at once rather than met in the middle of the list.
-    std::vector<std::string> files;
-    for (const std::string& file : options.files) {
-        if (::access(file.c_str(), R_OK) == 0) {
-            files.push_back(file);
-        } else {
-            std::fprintf(stderr, "kivo-play: cannot open %s: %s\n", file.c_str(),
-                         std::strerror(errno));
-        }
-    }
-    if (files.empty()) return 1;
+    const std::vector<std::string>& files = options.files;
     if (!installDevice(options.device)) return 1;
 
     std::vector<char> list;
@@ -256,7 +297,12 @@ int main(int argc, char** argv) {
     const size_t songsToPlay =
         options.repeat > 0 ? files.size() * static_cast<size_t>(options.repeat) : 0;
     size_t songsEnded = 0;
-    status.song(baseName(files[0]), 0, files.size());
+    size_t failures = 0;
+    bool failed = false;  // the song that ends next could not play
+    auto startSong = [&](size_t index) {
+        status.song(baseName(files[index]), index, files.size(), play::songSeconds(files[index]));
+    };
+    startSong(0);
     engine.newPlay(player, play::MessageWindow::kHandle, options.startPercent);
 
     // Keys only from a terminal or a pipe that is still open.
@@ -269,20 +315,27 @@ int main(int argc, char** argv) {
         if (ready.failed) break;
 
         while (auto message = window.take()) {
+            if (message->message == WM_PLAYFAILED) {
+                ++failures;
+                failed = true;
+                status.say(failureLine(files[songsEnded % files.size()],
+                                       static_cast<int32_t>(message->wParam), options.device));
+                continue;
+            }
             if (message->message != WM_PLAYPROGRESS) continue;
             const int percent = static_cast<int>(message->wParam);
             if (percent < 100) {
                 status.progress(percent);
                 continue;
             }
-            status.progress(100);
+            if (!failed) status.progress(100);
+            failed = false;
             ++songsEnded;
             if (songsToPlay != 0 && songsEnded >= songsToPlay) {
                 finished = true;
                 break;
             }
-            status.song(baseName(files[songsEnded % files.size()]), songsEnded % files.size(),
-                        files.size());
+            startSong(songsEnded % files.size());
         }
 
         if (ready.key) {
@@ -312,5 +365,5 @@ int main(int argc, char** argv) {
     setNotifyWindows(nullptr);
     status.finish();
     device::setDeviceFactory(nullptr);  // the WAV file is complete once its writer goes
-    return 0;
+    return failures > 0 ? 1 : 0;
 }
