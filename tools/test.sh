@@ -16,15 +16,15 @@ tools/build.sh build
 # The engine and the command-line programs for Windows; kivo_windows_tests runs them under Wine.
 tools/build-windows.sh build-windows
 export KIVO_WINDOWS_BUILD=$PWD/build-windows
-(cd build && ctest --output-on-failure --no-tests=error -j "$jobs")
+(cd build && ctest --output-on-failure --no-tests=error --timeout 600 --repeat until-pass:2 -j "$jobs")
 
 [ -n "${KIVO_QUICK:-}" ] && exit 0
 
 tools/build.sh build-asan -DKIVO_ASAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
+(cd build-asan && ctest --output-on-failure --timeout 600 -j "$jobs" -LE no-sanitizer)
 
 tools/build.sh build-tsan -DKIVO_TSAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure -j "$jobs" -LE no-sanitizer)
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure --timeout 600 -j "$jobs" -LE no-sanitizer)
 
 CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF
 tools/fuzz.sh build-fuzz "${KIVO_FUZZ_SECONDS:-15}"
