@@ -53,7 +53,7 @@ void followStream(const uint8_t* data, size_t size, mpeg::MpegDecoder& decoder) 
     if (const auto xing = parseXing(copy.data(), copy.size())) {
         for (int p : {0, 37, 99, 100}) xingSeekOffset(*xing, p, 1u << 30);
     }
-    resyncCandidate(copy.data(), copy.size());
+    if (!copy.empty()) resyncCandidate(copy.data(), copy.size() - 1, copy.size());
     FrameWalker walker(copy);
     if (!walker.findStream() || !walker.initDecoder(decoder)) return;
     std::vector<uint8_t> pcm = pcmBlockFor(decoder);
