@@ -31,8 +31,9 @@ constexpr uint64_t kPrebufMillis = 50;    // played once this much has arrived
 constexpr auto kIdleGrace = std::chrono::milliseconds(20);
 // How often at most the stream's clock is asked for when it seems to stand still.
 constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
-// How long opening waits for the server to answer.
-constexpr auto kConnectTimeout = std::chrono::seconds(2);
+// How long opening waits for the server to answer, and a command for the server to carry it
+// out; a server that stays silent longer counts as gone.
+constexpr auto kAnswerTimeout = std::chrono::seconds(2);
 
 pa_sample_format_t pulseFormat(int bits) {
     switch (bits) {
@@ -59,11 +60,17 @@ struct Connection {
         if (!context || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             return false;
         }
-        const auto deadline = Clock::now() + kConnectTimeout;
+        return waitFor([this] { return pa_context_get_state(context) == PA_CONTEXT_READY; },
+                       [this] { return good(); });
+    }
+    // Runs the loop until `done` holds; false once `alive` fails or the server has not
+    // answered in time.
+    template <typename Done, typename Alive>
+    bool waitFor(Done done, Alive alive) {
+        const auto deadline = Clock::now() + kAnswerTimeout;
         for (;;) {
-            const pa_context_state_t state = pa_context_get_state(context);
-            if (state == PA_CONTEXT_READY) return true;
-            if (!PA_CONTEXT_IS_GOOD(state) || Clock::now() >= deadline) return false;
+            if (done()) return true;
+            if (!alive() || Clock::now() >= deadline) return false;
             iterate(10);
         }
     }
@@ -167,12 +174,10 @@ bool PulseDevice::openBackend(const WaveFormat& format) {
         closeBackend();
         return false;
     }
-    while (pa_stream_get_state(stream_) != PA_STREAM_READY) {
-        if (!streamGood()) {
-            closeBackend();
-            return false;
-        }
-        server_.iterate(-1);
+    if (!server_.waitFor([this] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
+                         [this] { return streamGood(); })) {
+        closeBackend();
+        return false;
     }
     frameBytes_ = static_cast<uint32_t>(format.blockAlign());
     rate_ = static_cast<unsigned>(format.sampleRate);
@@ -204,7 +209,8 @@ void PulseDevice::wakeThread() {
 
 bool PulseDevice::finish(pa_operation* op) {
     if (!op) return false;
-    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && streamGood()) server_.iterate(-1);
+    server_.waitFor([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; },
+                    [this] { return streamGood(); });
     const bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
     pa_operation_unref(op);
     return done;
@@ -390,6 +396,9 @@ void PulseDevice::run() {
             feed();
             startIfStalled();
         }
+        // Reporting buffers done lets go of the lock, and a command given meanwhile sent its
+        // wake-up before preparing takes wake-ups back: it is carried out before any wait.
+        if (pendingCommand() != Command::None) continue;
         const bool prepared = server_.prepare(waitTimeoutMs());
         waitingForRoom_ = !paused_ && !broken_ && writeIndex_ < queue_.size();
         lock.unlock();
