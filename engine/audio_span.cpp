@@ -1,5 +1,6 @@
 #include "audio_span.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "id3_tags.h"
@@ -10,7 +11,6 @@ namespace {
 
 // Tags in front beyond this count are left to the stream search.
 constexpr int kMostLeadingTags = 8;
-constexpr int64_t kApeFooterBytes = 32;
 constexpr uint32_t kApeHasHeader = 0x80000000u;
 
 uint32_t readLittleEndian32(const uint8_t* p) {
@@ -36,25 +36,29 @@ int64_t leadingTagsEnd(std::FILE* file, int64_t length) {
 
 // The end of the audio once the ID3v1 tag and an APE tag before it are taken off.
 int64_t trailingTagsStart(std::FILE* file, int64_t length) {
-    int64_t end = length;
-    uint8_t tail[kId3v1Bytes];
-    if (length >= static_cast<int64_t>(kId3v1Bytes) &&
-        readAt(file, length - static_cast<int64_t>(kId3v1Bytes), tail, sizeof tail) &&
-        endsWithId3v1(tail, sizeof tail, static_cast<uint64_t>(length))) {
-        end -= static_cast<int64_t>(kId3v1Bytes);
-    }
-    uint8_t footer[kApeFooterBytes];
-    if (end >= kApeFooterBytes && readAt(file, end - kApeFooterBytes, footer, sizeof footer) &&
-        std::memcmp(footer, "APETAGEX", 8) == 0) {
-        // The size counts the items and the footer; a header, when there is one, comes on top.
-        int64_t tagBytes = readLittleEndian32(footer + 12);
-        if (readLittleEndian32(footer + 20) & kApeHasHeader) tagBytes += kApeFooterBytes;
-        if (tagBytes >= kApeFooterBytes && tagBytes <= end) end -= tagBytes;
-    }
-    return end;
+    uint8_t tail[kTrailingTagLook];
+    const auto n = static_cast<size_t>(std::min<int64_t>(length, kTrailingTagLook));
+    if (!readAt(file, length - static_cast<int64_t>(n), tail, n)) return length;
+    return length - static_cast<int64_t>(trailingTagBytes(tail, n, static_cast<uint64_t>(length)));
 }
 
 }  // namespace
+
+uint64_t trailingTagBytes(const uint8_t* tail, size_t n, uint64_t dataSize) {
+    uint64_t tags = 0;
+    if (n >= kId3v1Bytes && endsWithId3v1(tail + n - kId3v1Bytes, kId3v1Bytes, dataSize)) {
+        tags = kId3v1Bytes;
+    }
+    if (n >= tags + kApeFooterBytes &&
+        std::memcmp(tail + n - tags - kApeFooterBytes, "APETAGEX", 8) == 0) {
+        const uint8_t* footer = tail + n - tags - kApeFooterBytes;
+        // The size counts the items and the footer; a header, when there is one, comes on top.
+        uint64_t tagBytes = readLittleEndian32(footer + 12);
+        if (readLittleEndian32(footer + 20) & kApeHasHeader) tagBytes += kApeFooterBytes;
+        if (tagBytes >= kApeFooterBytes && tagBytes <= dataSize - tags) tags += tagBytes;
+    }
+    return tags;
+}
 
 AudioSpan measureAudioSpan(std::FILE* file) {
     AudioSpan span;

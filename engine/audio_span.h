@@ -4,6 +4,7 @@
 // shifts a start percentage nor stretches the song's length.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -14,6 +15,12 @@ struct AudioSpan {
     int64_t end = 0;    // one past the last audio byte
     int64_t size() const { return end > start ? end - start : 0; }
 };
+
+// How many of the last bytes of some data are tags: an ID3v1 tag and an APE tag before it.
+// `tail` is the data's last `n` bytes, at least kTrailingTagLook of them (or all there are).
+inline constexpr int64_t kApeFooterBytes = 32;
+inline constexpr int64_t kTrailingTagLook = 128 + kApeFooterBytes;
+uint64_t trailingTagBytes(const uint8_t* tail, size_t n, uint64_t dataSize);
 
 // Measures the open file; its read position is left where the audio begins.
 AudioSpan measureAudioSpan(std::FILE* file);

@@ -61,8 +61,17 @@ void DecoderStage::decode() {
     if (result == kStageOk) {
         framesDone_ = 0;
         const int32_t start = startPercent_.exchange(0);
-        if (start != 0) seekToStart(start);
-        result = markPosition();
+        const std::optional<EncoderGap> gap = encoderGapOf(xing_);
+        if (gap && header_.layerCode == mpeg::kLayerIII) {
+            trim_.emplace(*gap, blockBytes_ / static_cast<uint32_t>(samplesPerBlock_), blockBytes_,
+                          start == 0);
+        }
+        if (start != 0) {
+            seekToStart(start);
+        } else if (xing_) {
+            result = skipHeaderFrame();
+        }
+        if (result == kStageOk) result = markPosition();
         if (result == kStageOk) result = frameLoop();
     }
     // One report per failure; a closed ring or a stop ends quietly.
@@ -138,6 +147,7 @@ StageResult DecoderStage::initialiseDecoder() {
     OutputFormat output;
     if (!startDecoder(header_, frameLength_, &output)) return kDecoderRefused;
     blockBytes_ = static_cast<uint32_t>(output.blockBytes);
+    samplesPerBlock_ = output.samplesPerBlock;
     const StageResult resized = pcmRing_->resize(kPcmRingTarget - kPcmRingTarget % blockBytes_, 0);
     if (resized != kStageOk) return resized;
     const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
@@ -187,6 +197,9 @@ StageResult DecoderStage::followStreamChange() {
         decoder_->start(header_, frameLength_, kFrequencyLimit);
         return resync();
     }
+    // The trimmed stream has ended here: its padding goes, and the new one is not trimmed.
+    result = flushTrim(true);
+    if (result != kStageOk) return result;
     // Blocks point into the ring without wrapping: a block size that does not divide the ring
     // cannot be played from it, and the song ends at the change.
     if (pcmRing_->size() % static_cast<uint32_t>(output.blockBytes) != 0) return kEndOfStream;
@@ -225,9 +238,49 @@ StageResult DecoderStage::markPosition() {
     return posted;
 }
 
-void DecoderStage::endOfStream() {
-    pcmRing_->postMarker(std::make_unique<StageMessage>(kEndOfStreamMarker));
+StageResult DecoderStage::skipHeaderFrame() {
+    InputSpan span;
+    const StageResult result = readInput(kFrameSpanBytes, &span);
+    if (result != kStageOk) return result;
+    const size_t length = wholeFrameLength(span.data, span.available, frameLength_);
+    releaseInput(static_cast<uint32_t>(std::min<size_t>(length, span.available)));
+    return kStageOk;
+}
+
+StageResult DecoderStage::flushTrim(bool wholeBlocks) {
+    if (!trim_) return kStageOk;
+    trim_->finish();
+    while (trim_->ready() > 0) {
+        uint8_t* pcm = nullptr;
+        const StageResult reserved = pcmRing_->reserveWrite(blockBytes_, &pcm);
+        if (reserved == kNoSpace) {
+            if (waitForWake()) return kClosed;
+            continue;
+        }
+        if (reserved != kStageOk) return reserved;
+        const auto n = static_cast<uint32_t>(std::min<size_t>(trim_->ready(), blockBytes_));
+        trim_->take(pcm, n);
+        // A short last block is played as it is; the end-of-stream marker follows it.
+        uint32_t kept = n;
+        if (wholeBlocks) {
+            std::memset(pcm + n, 0, blockBytes_ - n);
+            kept = blockBytes_;
+        }
+        const StageResult committed = pcmRing_->commitWrite(kept);
+        if (committed != kStageOk) return committed;
+        kickConsumer();
+    }
+    trim_.reset();
+    return kStageOk;
+}
+
+StageResult DecoderStage::endOfStream() {
+    const StageResult flushed = flushTrim(false);
+    if (flushed != kStageOk) return flushed;
+    const StageResult posted =
+        pcmRing_->postMarker(std::make_unique<StageMessage>(kEndOfStreamMarker));
     kickConsumer();
+    return posted == kClosed ? kClosed : kStageOk;
 }
 
 // At the end of the data only a whole frame is decoded; a cut-off last frame is dropped.
@@ -262,28 +315,28 @@ StageResult DecoderStage::frameLoop() {
         }
         if (result != kStageOk) {
             pcmRing_->commitWrite(0);  // nothing when the reservation has gone already
-            if (result == kEndOfStream) {
-                endOfStream();
-                return kStageOk;
-            }
+            if (result == kEndOfStream) return endOfStream();
             return result;
         }
-        const mpeg::FrameResult decoded = decoder_->decode(in.data, pcm);
+        // A trimmed stream is decoded into the trim's queue and written out in whole blocks.
+        const mpeg::FrameResult decoded = decoder_->decode(in.data, trim_ ? trim_->space() : pcm);
         if (decoded.refused()) {
             releaseInput(0);
             pcmRing_->commitWrite(0);
             result = resync();
-            if (result == kEndOfStream) {
-                endOfStream();
-                return kStageOk;
-            }
+            if (result == kEndOfStream) return endOfStream();
             if (result != kStageOk) return result;
             decoder_->start(header_, frameLength_, kFrequencyLimit);
             continue;
         }
         releaseInput(std::min(decoded.consumed, in.available));
         if (source_) source_->kick();
-        const uint32_t produced = std::min(decoded.produced, blockBytes_);
+        uint32_t produced = std::min(decoded.produced, blockBytes_);
+        if (trim_) {
+            trim_->commit(produced);
+            produced = trim_->ready() >= blockBytes_ ? blockBytes_ : 0;
+            trim_->take(pcm, produced);
+        }
         result = pcmRing_->commitWrite(produced);
         if (result != kStageOk) return result;
         kickConsumer();

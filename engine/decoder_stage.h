@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "gapless_trim.h"
 #include "marker_ring.h"
 #include "mpeg/decoder.h"
 #include "pipeline_stage.h"
@@ -59,6 +60,11 @@ private:
     // frame of another kind is resynced over.
     StageResult followStreamChange();
     void seekToStart(int32_t percent);
+    // Steps over the Xing/Info frame at the read position: it holds the header, not sound.
+    StageResult skipHeaderFrame();
+    // Writes out what the gapless trim still holds, the padding dropped; `wholeBlocks` fills
+    // the last block with silence (when another stream follows in the ring).
+    StageResult flushTrim(bool wholeBlocks);
     StageResult frameLoop();
     // Moves the read position to the next sync candidate; kNoStream once more than `limit`
     // bytes were stepped over. `skipped`, if given, adds up the bytes stepped over.
@@ -68,7 +74,7 @@ private:
     bool tailFrameIncomplete(const InputSpan& span) const;
     // A Position marker for the PCM that follows.
     StageResult markPosition();
-    void endOfStream();
+    StageResult endOfStream();
 
     const std::unique_ptr<mpeg::StreamDecoder> decoder_;
     std::atomic<int32_t> startPercent_{0};
@@ -79,10 +85,13 @@ private:
     mpeg::FrameHeader header_{};
     int32_t frameLength_ = -1;
     uint32_t blockBytes_ = 0;
+    int32_t samplesPerBlock_ = 1152;
     uint32_t fileSize_ = 0;
     int32_t totalFrames_ = -1;
     int32_t framesDone_ = 0;
     std::optional<XingInfo> xing_;
+    // For a stream whose encoder said what it added; none otherwise.
+    std::optional<GaplessTrim> trim_;
     // The last bytes of the data, padded with zeros so that the decoder may look past them.
     std::array<uint8_t, kStreamPeekBytes + 8> tail_{};
 };

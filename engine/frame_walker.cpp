@@ -31,6 +31,17 @@ bool FrameWalker::findStream() {
     return false;
 }
 
+void FrameWalker::slide(std::span<const uint8_t> audio, size_t dropped) {
+    data_ = audio;
+    position_ -= std::min(dropped, position_);
+}
+
+void FrameWalker::skipHeaderFrame() {
+    if (!xing_) return;
+    const size_t whole = wholeFrameAt(position_);
+    if (whole > 0 && position_ + whole <= data_.size()) position_ += whole;
+}
+
 bool FrameWalker::initDecoder(mpeg::MpegDecoder& decoder) const {
     return decoder.init(header_, frameLength_, 0, 0, 0, kFrequencyLimit) != 0;
 }

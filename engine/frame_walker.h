@@ -18,6 +18,14 @@ class FrameWalker {
 public:
     explicit FrameWalker(std::span<const uint8_t> audio) : data_(audio) {}
 
+    // Goes on over a window that has moved on in the data: `audio` starts `dropped` bytes
+    // after where the old one started (a stream read through a buffer of constant size).
+    void slide(std::span<const uint8_t> audio, size_t dropped);
+
+    // Steps over the Xing/Info frame at the read position, when the stream has one: it holds
+    // the header, not sound.
+    void skipHeaderFrame();
+
     // The stream search: attempts, each followed by a resync when it fails, through the first
     // megabyte after the read position. Decoding
     // then begins at the position where the successful attempt looked, not at its first sync.

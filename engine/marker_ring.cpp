@@ -16,6 +16,15 @@ StageResult MarkerRing::reserveRead(uint32_t n, uint8_t** span) {
     return reserveReadLocked(n, span);
 }
 
+uint32_t MarkerRing::bytesBeforeMarker() const {
+    std::lock_guard lock(mutex_);
+    if (markers_.empty()) return UINT32_MAX;
+    const uint32_t m = markers_.front().position;
+    const uint32_t r = readIndex_;
+    if (m == r) return 0;
+    return m > r ? m - r : size_ - r + m;
+}
+
 StageResult MarkerRing::postMarker(StageMessagePtr message) {
     std::unique_lock lock(mutex_);
     if (!waitForNoReservation(lock, false, true)) return kClosed;

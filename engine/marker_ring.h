@@ -20,6 +20,9 @@ public:
     // before a marker can be read.
     StageResult reserveRead(uint32_t n, uint8_t** span) override;
 
+    // The bytes from the read position up to the first marker; UINT32_MAX without one.
+    uint32_t bytesBeforeMarker() const;
+
     // Puts the message at the current write position; kClosed if the ring is closing.
     StageResult postMarker(StageMessagePtr message);
     // The first marker's message, removed from the ring; null when there is none.

@@ -168,9 +168,10 @@ void OutputStage::play() {
             continue;
         }
         uint8_t* block = nullptr;
-        const Next next = nextBlock(&block);
+        uint32_t bytes = 0;
+        const Next next = nextBlock(&block, &bytes);
         if (next == Next::End) return;
-        if (next == Next::Block && !queueBlock(block)) return;
+        if (next == Next::Block && !queueBlock(block, bytes)) return;
     }
 }
 
@@ -191,15 +192,21 @@ bool OutputStage::waitForFormat() {
     return openDevice(static_cast<FormatMessage&>(*marker).format()) == kStageOk;
 }
 
-OutputStage::Next OutputStage::nextBlock(uint8_t** block) {
+OutputStage::Next OutputStage::nextBlock(uint8_t** block, uint32_t* bytes) {
     for (;;) {
         const uint64_t seen = eventCount();
         uint8_t* span = nullptr;
-        const StageResult result = pcmRing_->reserveRead(blockBytes_ + queuedBytes_, &span);
+        uint32_t wanted = blockBytes_;
+        const uint32_t beforeMarker = pcmRing_->bytesBeforeMarker();
+        if (beforeMarker > queuedBytes_ && beforeMarker - queuedBytes_ < blockBytes_) {
+            wanted = beforeMarker - queuedBytes_;
+        }
+        const StageResult result = pcmRing_->reserveRead(wanted + queuedBytes_, &span);
         switch (result) {
             case kStageOk:
                 pcmRing_->commitRead(0);
                 *block = pcmRing_->wrap(span + queuedBytes_);
+                *bytes = wanted;
                 return Next::Block;
             case kNotEnoughData:
                 producer_->kick();
@@ -207,6 +214,8 @@ OutputStage::Next OutputStage::nextBlock(uint8_t** block) {
                 waitForEvent(seen);
                 break;
             case kMarkerDue: {
+                // PCM before the marker is played first (the marker came after the look).
+                if (pcmRing_->bytesBeforeMarker() > queuedBytes_ && wanted == blockBytes_) break;
                 const Next next = takeMarker();
                 if (next != Next::Again) return next;
                 break;
@@ -247,14 +256,14 @@ OutputStage::Next OutputStage::takeMarker() {
     return Next::Again;
 }
 
-bool OutputStage::queueBlock(uint8_t* block) {
+bool OutputStage::queueBlock(uint8_t* block, uint32_t bytes) {
     // A pause between taking the block and queueing it leaves it for the next round.
     if (paused() || stopRequested()) return true;
     Buffer* buffer = takeFreeBuffer();
     if (!buffer) return false;
     device::DeviceBuffer* header = &buffer->header;
     header->data = block;
-    header->bytes = blockBytes_;
+    header->bytes = bytes;
     if (device_->prepare(header) != device::DeviceResult::Ok ||
         device_->write(header) != device::DeviceResult::Ok) {
         // A buffer the device refused would never be reported done, and the end of the song
@@ -268,7 +277,7 @@ bool OutputStage::queueBlock(uint8_t* block) {
         fail(kDeviceRefused);
         return false;
     }
-    queuedBytes_ += blockBytes_;
+    queuedBytes_ += bytes;
     queuedFrames_.push_back(nextFrame_++);
     producer_->kick();
     return true;
@@ -318,9 +327,10 @@ bool OutputStage::releasePlayed() {
         device_->unprepare(&played->header);
         uint8_t* span = nullptr;
         // Played bytes leave the ring whatever marker follows them.
-        if (pcmRing_->ByteRing::reserveRead(blockBytes_, &span) != kStageOk) return false;
-        pcmRing_->commitRead(blockBytes_);
-        queuedBytes_ -= blockBytes_;
+        const uint32_t bytes = played->header.bytes;
+        if (pcmRing_->ByteRing::reserveRead(bytes, &span) != kStageOk) return false;
+        pcmRing_->commitRead(bytes);
+        queuedBytes_ -= bytes;
         {
             std::lock_guard lock(completionLock_);
             played->state = BufferState::Free;

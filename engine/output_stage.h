@@ -56,9 +56,11 @@ private:
     bool waitForFormat();
     StageResult openDevice(const OutputFormat& format);
     void closeDevice();
-    Next nextBlock(uint8_t** block);
+    // The next block to queue and its length: a whole block, or the short last one of a
+    // trimmed song, which ends at a marker.
+    Next nextBlock(uint8_t** block, uint32_t* bytes);
     Next takeMarker();
-    bool queueBlock(uint8_t* block);
+    bool queueBlock(uint8_t* block, uint32_t bytes);
     Buffer* takeFreeBuffer();
     Buffer* nextPlayed();
     bool releasePlayed();

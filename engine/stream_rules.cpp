@@ -56,6 +56,23 @@ size_t xingOffsetOf(const FrameHeader& h) {
     return single ? 13 : 21;
 }
 
+// The encoder's tag right behind the Xing fields: a 9-byte name and version, then (at 21) the
+// encoder delay and padding, twelve bits each. A name that is not printable means no tag.
+void parseEncoderTag(const uint8_t* p, size_t n, XingInfo* xing) {
+    constexpr size_t kNameBytes = 9;
+    constexpr size_t kGapAt = 21;
+    if (n < kGapAt + 3) return;
+    for (size_t i = 0; i < 4; ++i) {
+        if (p[i] < 0x20 || p[i] > 0x7E) return;
+    }
+    for (size_t i = 0; i < kNameBytes; ++i) {
+        xing->encoder[i] = p[i] >= 0x20 && p[i] <= 0x7E ? static_cast<char>(p[i]) : '\0';
+    }
+    const uint8_t* gap = p + kGapAt;
+    xing->encoderDelay = gap[0] << 4 | gap[1] >> 4;
+    xing->encoderPadding = (gap[1] & 0x0F) << 8 | gap[2];
+}
+
 }  // namespace
 
 // Encoders switch between stereo and joint stereo from frame to frame, so only the channel
@@ -115,10 +132,11 @@ std::optional<XingInfo> parseXing(const uint8_t* p, size_t n) {
     if (n < 4 || !mpeg::isFrameSync(p[0], p[1])) return std::nullopt;
     const FrameHeader h = mpeg::parseFrameHeader(p);
     size_t at = xingOffsetOf(h);
-    if (at + 8 > n || p[at] != 'X' || p[at + 1] != 'i' || p[at + 2] != 'n' || p[at + 3] != 'g') {
-        return std::nullopt;
-    }
+    if (at + 8 > n) return std::nullopt;
+    const bool xingTag = std::equal(p + at, p + at + 4, "Xing");
+    if (!xingTag && !std::equal(p + at, p + at + 4, "Info")) return std::nullopt;
     XingInfo xing;
+    xing.constantBitrate = !xingTag;
     xing.mpeg1 = h.id;
     xing.sampleRate = mpeg::sampleRateOf(h);
     xing.flags = static_cast<int32_t>(readBigEndian32(p + at + 4)) &
@@ -146,6 +164,8 @@ std::optional<XingInfo> parseXing(const uint8_t* p, size_t n) {
         }
     }
     field(kXingScale, &xing.vbrScale);
+    // Only Layer III has the tag (and the decoder delay it is measured against).
+    if (h.layerCode == mpeg::kLayerIII && at < n) parseEncoderTag(p + at, n - at, &xing);
     // A count of zero or one that reads negative would stop the progress or send it backwards:
     // such a field is treated as absent.
     if (xing.frames <= 0) xing.flags &= ~kXingFrames;

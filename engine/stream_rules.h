@@ -24,7 +24,8 @@ enum XingFlag : int32_t {
     kXingScale = 8,   // the encoder's quality figure
 };
 
-// The Xing header of a variable-bitrate stream.
+// The Xing header of a variable-bitrate stream, or its constant-bitrate twin "Info", with what
+// the encoder's own tag behind it says about the samples it added (LAME and encoders like it).
 struct XingInfo {
     int32_t mpeg1 = 0;       // 1 for MPEG-1
     int32_t sampleRate = 0;  // Hz (halved for MPEG-2)
@@ -34,7 +35,15 @@ struct XingInfo {
     int32_t vbrScale = -1;   // with kXingScale
     bool hasToc = false;     // with kXingToc
     std::array<uint8_t, 100> toc{};
+    bool constantBitrate = false;  // tagged "Info"
+    // From the encoder's tag, -1 without one: the samples it put before the audio and after.
+    int32_t encoderDelay = -1;
+    int32_t encoderPadding = -1;
+    std::array<char, 10> encoder{};  // its name and version ("LAME3.100"), NUL-ended
 };
+
+// The samples a decoder gives before the first the encoder was given: its filter bank's delay.
+inline constexpr int32_t kDecoderDelaySamples = 529;
 
 // How many bytes the stream search looks at.
 inline constexpr size_t kStreamPeekBytes = 4323;
@@ -57,7 +66,7 @@ bool sameStream(const FrameHeader& a, const FrameHeader& b);
 // `header` and `frameLength` describe the third frame.
 bool findThreeFrames(const uint8_t* p, size_t n, FrameHeader* header, int32_t* frameLength);
 
-// The Xing header of the frame at `p` (the first peeked byte), if any.
+// The Xing or Info header of the frame at `p` (the first peeked byte), if any.
 std::optional<XingInfo> parseXing(const uint8_t* p, size_t n);
 
 // The Xing seek point, in bytes from the start of the file, for a start percentage 0..100.

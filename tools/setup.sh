@@ -19,6 +19,7 @@ if [ "${1:-}" = "--test" ]; then
     dbus-daemon libglib2.0-bin
     desktop-file-utils appstream dpkg-dev file
     g++-mingw-w64-x86-64-posix wine64
+    lame
   )
 fi
 packages+=("$@")

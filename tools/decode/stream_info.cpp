@@ -1,6 +1,9 @@
 #include "stream_info.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "gapless_trim.h"
 
 #include "mpeg/frame_length.h"
 
@@ -31,37 +34,45 @@ const char* modeName(int mode) {
 
 }  // namespace
 
-StreamInfo gatherStreamInfo(FrameWalker& walker) {
+StreamInfo gatherStreamInfo(FrameWalker& walker, const std::function<void()>& refill) {
     StreamInfo info;
     info.header = walker.header();
     info.sampleRate = mpeg::sampleRateOf(info.header);
     info.samplesPerFrame = samplesPerFrameOf(info.header);
     info.xing = walker.xing().has_value();
-    if (info.xing && (walker.xing()->flags & kivo::kXingFrames))
-        info.xingFrames = walker.xing()->frames;
+    if (info.xing) {
+        const XingInfo& xing = *walker.xing();
+        if (xing.flags & kivo::kXingFrames) info.xingFrames = xing.frames;
+        info.infoTag = xing.constantBitrate;
+        info.encoder = xing.encoder.data();
+        info.encoderDelay = xing.encoderDelay;
+        info.encoderPadding = xing.encoderPadding;
+    }
     int firstBitrateIndex = -1;
-    bool first = true;
-    size_t before = walker.position();
-    while (const auto h = walker.skipFrame()) {
+    // The Xing frame carries the header, not audio.
+    walker.skipHeaderFrame();
+    for (;;) {
+        refill();
+        const size_t before = walker.position();
+        const auto h = walker.skipFrame();
+        if (!h) break;
         const size_t after = walker.position();
-        // The Xing frame carries the header, not audio.
-        if (first && info.xing) {
-            first = false;
-            before = after;
-            continue;
-        }
         if (firstBitrateIndex < 0) {
             firstBitrateIndex = h->bitrateIndex;
             info.header = *h;
         } else if (h->bitrateIndex != firstBitrateIndex) {
             info.variableBitrate = true;
         }
-        first = false;
         ++info.audioFrames;
         info.audioBytes += static_cast<int64_t>(after - before);
-        before = after;
     }
-    info.seconds = static_cast<double>(info.audioFrames) * info.samplesPerFrame / info.sampleRate;
+    info.samples = info.audioFrames * info.samplesPerFrame;
+    if (const auto gap = encoderGapOf(walker.xing());
+        gap && info.header.layerCode == mpeg::kLayerIII) {
+        // The decoder's delay is in the padding: the count is the samples the encoder was given.
+        info.samples = std::max<int64_t>(info.samples - info.encoderDelay - info.encoderPadding, 0);
+    }
+    info.seconds = static_cast<double>(info.samples) / info.sampleRate;
     if (info.seconds > 0) info.averageKbps = info.audioBytes * 8 / info.seconds / 1000;
     const int32_t kbps = mpeg::bitrateKbpsOf(info.header);
     info.nominalKbps = kbps > 0
@@ -81,22 +92,33 @@ std::string formatStreamInfo(const StreamInfo& info) {
         std::snprintf(bitrate, sizeof bitrate, "%d kbps (constant)", info.nominalKbps);
     }
     char xing[64] = "no";
+    const char* tag = info.infoTag ? "Info" : "Xing";
     if (info.xing && info.xingFrames >= 0) {
-        std::snprintf(xing, sizeof xing, "yes (%d frames)", info.xingFrames);
+        std::snprintf(xing, sizeof xing, "%s (%d frames)", tag, info.xingFrames);
     } else if (info.xing) {
-        std::snprintf(xing, sizeof xing, "yes (no frame count)");
+        std::snprintf(xing, sizeof xing, "%s (no frame count)", tag);
     }
     const auto totalMs = static_cast<int64_t>(info.seconds * 1000);
     char text[512];
     std::snprintf(text, sizeof text,
                   "layer: %s\nversion: %s\nmode: %s\nsample rate: %d Hz\nbitrate: %s\n"
-                  "frames: %lld\nduration: %lld:%02lld.%03lld (%.3f s)\nXing header: %s\n",
+                  "frames: %lld\nsamples: %lld\nduration: %lld:%02lld.%03lld (%.3f s)\n"
+                  "Xing header: %s\n",
                   layerName(info.header.layerCode), versionName(info.header),
                   modeName(info.header.mode), info.sampleRate, bitrate,
-                  static_cast<long long>(info.audioFrames), static_cast<long long>(totalMs / 60000),
+                  static_cast<long long>(info.audioFrames), static_cast<long long>(info.samples),
+                  static_cast<long long>(totalMs / 60000),
                   static_cast<long long>(totalMs / 1000 % 60),
                   static_cast<long long>(totalMs % 1000), info.seconds, xing);
-    return text;
+    std::string out = text;
+    if (!info.encoder.empty() || info.encoderDelay >= 0) {
+        std::snprintf(text, sizeof text,
+                      "encoder: %s\nencoder delay: %d samples\npadding: %d samples\n",
+                      info.encoder.empty() ? "?" : info.encoder.c_str(), info.encoderDelay,
+                      info.encoderPadding);
+        out += text;
+    }
+    return out;
 }
 
 }  // namespace kivo::tools

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "frame_walker.h"
@@ -20,10 +21,16 @@ struct StreamInfo {
     int32_t nominalKbps = 0;  // of the first frame (measured for free format)
     double seconds = 0;
     double averageKbps = 0;
+    bool infoTag = false;  // the header says "Info" (constant bitrate), not "Xing"
+    std::string encoder;   // from the encoder's tag, empty without
+    int32_t encoderDelay = -1;
+    int32_t encoderPadding = -1;
+    int64_t samples = 0;  // per channel, as decoded without the encoder's delay and padding
 };
 
 // Walks every frame from the walker's position on; the walker has found the stream.
-StreamInfo gatherStreamInfo(FrameWalker& walker);
+// `refill` runs before each step (it keeps the walker's window filled).
+StreamInfo gatherStreamInfo(FrameWalker& walker, const std::function<void()>& refill);
 
 std::string formatStreamInfo(const StreamInfo& info);
 
