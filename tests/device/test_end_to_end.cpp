@@ -245,12 +245,46 @@ TEST_F(EndToEnd, ASoundDeviceThatCannotOpenIsSaidInOneLineAndFailsTheRun) {
     EXPECT_NE(r.output.find("unknown sound device"), std::string::npos) << r.output;
 }
 
-TEST_F(EndToEnd, WrongArgumentsAreAUsageError) {
-    for (const char* arguments : {"", "--repeat", "--repeat x song.mp3", "--bogus song.mp3"}) {
-        const Outcome r = run(std::string("'") + KIVO_PLAY + "' " + arguments);
+TEST_F(EndToEnd, WrongArgumentsAreAUsageErrorHelpAndVersionAreNot) {
+    for (const char* arguments :
+         {"", "--repeat", "--repeat x song.mp3", "--bogus song.mp3", "--repeat -1 song.mp3",
+          "--start 101 song.mp3", "--start -5 song.mp3"}) {
+        // Said on standard error only.
+        const Outcome r = run(std::string("('") + KIVO_PLAY + "' " + arguments + " 2>/dev/null)");
         EXPECT_EQ(r.status, 2) << arguments;
-        EXPECT_NE(r.output.find("usage"), std::string::npos) << arguments;
+        EXPECT_EQ(r.output, "") << arguments;
     }
+    Outcome r = run(std::string("('") + KIVO_PLAY + "' --help 2>/dev/null)");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("usage: kivo-play"), std::string::npos) << r.output;
+    r = run(std::string("('") + KIVO_PLAY + "' --version 2>/dev/null)");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.rfind("kivo-play ", 0), 0u) << r.output;
+}
+
+TEST_F(EndToEnd, KeysGoToTheNextSongAndJumpWithinIt) {
+    // Three songs of 2 s on the real-time null device: 6 s without keys. Two n go to the last
+    // song, and the right arrow, pressed twenty times, jumps to its end.
+    const fs::path song = data("streams/l3_128_joint.mp3");
+    const auto start = std::chrono::steady_clock::now();
+    FILE* pipe =
+        ::popen((std::string("'") + KIVO_PLAY + "' --device null " + quoted(song) + " " +
+                 quoted(song) + " " + quoted(song) + " > " + quoted(dir_ / "out") + " 2>&1")
+                    .c_str(),
+                "w");
+    ASSERT_NE(pipe, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::fputs("nn", pipe);
+    std::fflush(pipe);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int i = 0; i < 20; ++i) std::fputs("\033[C", pipe);
+    std::fflush(pipe);
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    std::ifstream in(dir_ / "out");
+    const std::string out{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(out.find("playing 3/3"), std::string::npos) << out;
 }
 
 TEST_F(EndToEnd, QuitsOnQFromItsInput) {

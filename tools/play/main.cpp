@@ -1,11 +1,13 @@
-// kivo-play [--repeat N] [--start PERCENT] [--device pulse|alsa[:NAME]|wav:FILE|null] FILE...
+// kivo-play [-q] [--repeat N] [--start PERCENT] [--device pulse|alsa[:NAME]|wav:FILE|null] FILE...
 // (on Windows --device waveout[:N]|wav:FILE|null)
 //
 // Plays the files through the engine's entry points, looked up by name as the player
-// application looks them up, and shows the song with a progress bar fed by the engine's
-// progress messages. Space pauses and resumes, q quits; the program ends with the list. A file
-// that cannot play is named on standard error with the reason, the others still play, and
-// the exit status is then 1.
+// application looks them up, one player per song as the application holds them, and shows the
+// song with a progress bar and its time fed by the engine's progress messages. Space pauses and
+// resumes, the arrow keys jump 5 % back or on (the song starts anew there, as the engine
+// starts songs), n and p go to the next and the previous file, q quits; the program ends with
+// the list. A file that cannot play is named on standard error with the reason, the others
+// still play, and the exit status is then 1.
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,22 +45,52 @@ constexpr const char* kDeviceChoices = "pulse|alsa[:NAME]|wav:FILE|null";
 constexpr const char* kPathSeparators = "/";
 #endif
 
+#ifndef KIVO_VERSION
+#define KIVO_VERSION "0"
+#endif
+
+// How far the arrow keys jump, in percent of the song.
+constexpr int kSeekStep = 5;
+
 struct Options {
     int32_t repeat = 1;
     int32_t startPercent = 0;
+    bool quiet = false;
     // PulseAudio when a sound server answers, else ALSA; winmm's wave-out on Windows.
     std::string device = "default";
     std::vector<std::string> files;
 };
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: kivo-play [--repeat N] [--start PERCENT] "
-                 "[--device %s] FILE...\n"
-                 "  --repeat N   play the list N times (0: without end); 1 by default\n"
-                 "  space pauses and resumes, q quits\n",
+void printUsage(FILE* to) {
+    std::fprintf(to,
+                 "usage: kivo-play [-q] [--repeat N] [--start PERCENT] "
+                 "[--device %s] FILE...\n",
                  kDeviceChoices);
+}
+
+int usage() {
+    printUsage(stderr);
+    std::fputs("Try 'kivo-play --help' for more.\n", stderr);
     return 2;
+}
+
+void printHelp() {
+    printUsage(stdout);
+    std::fputs(
+        "Plays MPEG audio files (Layer III and Layer II) through Kivo's engine.\n"
+        "\n"
+        "  --repeat N        play the list N times (0: without end); 1 by default\n"
+        "  --start PERCENT   begin the first song there (0 to 100)\n"
+        "  --device DEVICE   the sound device; the sound server's, else ALSA's default\n"
+        "  -q                no status line, only what goes wrong\n"
+        "  -h, --help        this text\n"
+        "  --version         the program's version\n"
+        "\n"
+        "Keys: space pauses and resumes, left and right arrows jump 5 % back and on,\n"
+        "n and p go to the next and the previous file, q quits.\n"
+        "The exit status is 0 when every file played, 1 when one could not, 2 for a wrong\n"
+        "command line.\n",
+        stdout);
 }
 
 bool parseInt(const char* text, int32_t* value) {
@@ -70,25 +102,45 @@ bool parseInt(const char* text, int32_t* value) {
     return true;
 }
 
-bool parseArguments(int argc, char** argv, Options* options) {
+// What the command line asks for.
+enum class Command { Play, Help, Version, Wrong };
+
+Command parseArguments(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--repeat" && hasValue) {
-            if (!parseInt(argv[++i], &options->repeat)) return false;
-        } else if (arg == "--start" && hasValue) {
-            if (!parseInt(argv[++i], &options->startPercent)) return false;
-        } else if (arg == "--device" && hasValue) {
+        if (arg == "-h" || arg == "--help") return Command::Help;
+        if (arg == "--version") return Command::Version;
+        const bool takesValue = arg == "--repeat" || arg == "--start" || arg == "--device";
+        if (takesValue && !hasValue) {
+            std::fprintf(stderr, "kivo-play: %s needs a value\n", arg.c_str());
+            return Command::Wrong;
+        }
+        if (arg == "-q" || arg == "--quiet") {
+            options->quiet = true;
+        } else if (arg == "--repeat") {
+            if (!parseInt(argv[++i], &options->repeat) || options->repeat < 0) {
+                std::fprintf(stderr, "kivo-play: --repeat takes a count of 0 or more\n");
+                return Command::Wrong;
+            }
+        } else if (arg == "--start") {
+            if (!parseInt(argv[++i], &options->startPercent) || options->startPercent < 0 ||
+                options->startPercent > 100) {
+                std::fprintf(stderr, "kivo-play: --start takes a percentage from 0 to 100\n");
+                return Command::Wrong;
+            }
+        } else if (arg == "--device") {
             options->device = argv[++i];
         } else if (arg == "--") {
             for (++i; i < argc; ++i) options->files.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return false;
+            std::fprintf(stderr, "kivo-play: unknown option %s\n", arg.c_str());
+            return Command::Wrong;
         } else {
             options->files.push_back(arg);
         }
     }
-    return !options->files.empty();
+    return options->files.empty() ? Command::Wrong : Command::Play;
 }
 
 std::string baseName(const std::string& path) {
@@ -167,7 +219,7 @@ private:
 // one line per song.
 class StatusLine {
 public:
-    StatusLine() : tty_(::isatty(STDOUT_FILENO)) {}
+    explicit StatusLine(bool quiet) : tty_(::isatty(STDOUT_FILENO)), quiet_(quiet) {}
 
     // A song starts; it is shown once its first sound is heard, so that one that cannot play
     // is never shown as playing.
@@ -181,7 +233,8 @@ public:
     }
     void progress(int percent) {
         percent_ = percent;
-        if (tty_) {
+        if (quiet_) {
+        } else if (tty_) {
             draw();
         } else if (!shown_) {
             std::printf("playing %zu/%zu: %s\n", index_ + 1, count_, name_.c_str());
@@ -191,18 +244,19 @@ public:
     }
     void paused(bool paused) {
         paused_ = paused;
-        if (tty_ && shown_) draw();
+        if (tty_ && shown_ && !quiet_) draw();
     }
     void finish() {
-        if (tty_) std::printf("\n");
+        if (tty_ && !quiet_) std::printf("\n");
         std::fflush(stdout);
     }
     // A line of its own on standard error, without tearing the status line.
     void say(const std::string& line) {
-        if (tty_) std::printf("\r\033[K");
+        const bool drawn = tty_ && !quiet_;
+        if (drawn) std::printf("\r\033[K");
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", line.c_str());
-        if (tty_ && shown_) draw();
+        if (drawn && shown_) draw();
     }
 
 private:
@@ -224,6 +278,7 @@ private:
     }
 
     bool tty_;
+    bool quiet_;
     std::string name_;
     int percent_ = 0;
     double seconds_ = -1;
@@ -256,21 +311,59 @@ std::string failureLine(const std::string& file, int32_t reason, const std::stri
     return line;
 }
 
+// The list as kivo-play walks it: the song playing, the passes made, and whether this pass
+// played anything (a pass in which nothing could play would go round without end).
+class SongList {
+public:
+    SongList(size_t count, int32_t repeat) : count_(count), repeat_(repeat) {}
+    size_t current() const { return index_; }
+    // Moves to the next song; false when the list is done.
+    bool next(bool played) {
+        passPlayed_ = passPlayed_ || played;
+        if (++index_ < count_) return true;
+        index_ = 0;
+        ++pass_;
+        const bool nothingPlayed = !passPlayed_;
+        passPlayed_ = false;
+        return !nothingPlayed && (repeat_ == 0 || pass_ < repeat_);
+    }
+    void previous() {
+        if (index_ > 0) --index_;
+    }
+
+private:
+    size_t count_;
+    int32_t repeat_;  // 0: without end
+    size_t index_ = 0;
+    int32_t pass_ = 0;
+    bool passPlayed_ = false;
+};
+
+// Where an arrow key jumps to from the percentage heard.
+int32_t seekTarget(int key, int percent) {
+    const int step = key == play::kKeyRight ? kSeekStep : -kSeekStep;
+    return std::clamp(percent + step, 0, 100);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseArguments(argc, argv, &options)) return usage();
+    switch (parseArguments(argc, argv, &options)) {
+        case Command::Wrong:
+            return usage();
+        case Command::Help:
+            printHelp();
+            return 0;
+        case Command::Version:
+            std::printf("kivo-play %s\n", KIVO_VERSION);
+            return 0;
+        case Command::Play:
+            break;
+    }
 
     const std::vector<std::string>& files = options.files;
     if (!installDevice(options.device)) return 1;
-
-    std::vector<char> list;
-    for (const std::string& file : files) {
-        list.insert(list.end(), file.begin(), file.end());
-        list.push_back('\0');
-    }
-    list.push_back('\0');
 
 #ifdef _WIN32
     std::signal(SIGINT, onSignal);
@@ -287,29 +380,38 @@ int main(int argc, char** argv) {
     setNotifyWindows(&window);
     play::RawKeys keys;
     Engine engine;
-    StatusLine status;
+    StatusLine status(options.quiet);
+    SongList list(files.size(), options.repeat);
 
-    Player* player = engine.createPlayer(list, options.repeat);
-    if (!player) {
-        std::fprintf(stderr, "kivo-play: out of memory\n");
-        return 1;
-    }
-    const size_t songsToPlay =
-        options.repeat > 0 ? files.size() * static_cast<size_t>(options.repeat) : 0;
-    size_t songsEnded = 0;
+    Player* player = nullptr;
+    int percent = 0;
     size_t failures = 0;
     bool failed = false;  // the song that ends next could not play
-    auto startSong = [&](size_t index) {
-        status.song(baseName(files[index]), index, files.size(), play::songSeconds(files[index]));
+    // One player per song: the old one goes with every message it left for the window.
+    auto startSong = [&](int32_t startPercent) {
+        if (player) engine.removePlayer(player);
+        while (window.take()) {
+        }
+        const std::string& file = files[list.current()];
+        std::vector<char> one(file.begin(), file.end());
+        one.push_back('\0');
+        one.push_back('\0');
+        player = engine.createPlayer(one, 1);
+        if (!player) return false;
+        percent = std::clamp(startPercent, 0, 99);
+        failed = false;
+        status.song(baseName(file), list.current(), files.size(), play::songSeconds(file));
+        engine.newPlay(player, play::MessageWindow::kHandle, startPercent);
+        return true;
     };
-    startSong(0);
-    engine.newPlay(player, play::MessageWindow::kHandle, options.startPercent);
+    bool finished = !startSong(options.startPercent);
+    if (finished) std::fprintf(stderr, "kivo-play: out of memory\n");
 
     // Keys only from a terminal or a pipe that is still open.
     bool watchKeys = keys.active() || !::isatty(STDIN_FILENO);
     using Clock = std::chrono::steady_clock;
     Clock::time_point idleSince{};
-    bool finished = false;
+    auto advance = [&](bool played) { finished = !list.next(played) || !startSong(0); };
     while (!finished && !interrupted) {
         const play::Wakeup ready = keys.wait(window, watchKeys, 250);
         if (ready.failed) break;
@@ -318,27 +420,22 @@ int main(int argc, char** argv) {
             if (message->message == WM_PLAYFAILED) {
                 ++failures;
                 failed = true;
-                status.say(failureLine(files[songsEnded % files.size()],
-                                       static_cast<int32_t>(message->wParam), options.device));
+                status.say(failureLine(files[list.current()], static_cast<int32_t>(message->wParam),
+                                       options.device));
                 continue;
             }
             if (message->message != WM_PLAYPROGRESS) continue;
-            const int percent = static_cast<int>(message->wParam);
+            percent = static_cast<int>(message->wParam);
             if (percent < 100) {
                 status.progress(percent);
                 continue;
             }
             if (!failed) status.progress(100);
-            failed = false;
-            ++songsEnded;
-            if (songsToPlay != 0 && songsEnded >= songsToPlay) {
-                finished = true;
-                break;
-            }
-            startSong(songsEnded % files.size());
+            advance(!failed);
+            break;  // the messages left were the old player's
         }
 
-        if (ready.key) {
+        if (ready.key && !finished) {
             const int key = keys.read();
             if (key == 0 && !keys.active()) watchKeys = false;  // the input has ended
             if (key == 'q' || key == 'Q') break;
@@ -347,20 +444,30 @@ int main(int argc, char** argv) {
                 if (state == kPlayStatePlaying) engine.setPauseState(player, 1);
                 if (state == kPlayStatePaused) engine.setPauseState(player, 0);
                 status.paused(engine.getPlayState(player) == kPlayStatePaused);
+            } else if (key == play::kKeyLeft || key == play::kKeyRight) {
+                finished = !startSong(seekTarget(key, percent));
+                status.paused(false);
+            } else if (key == 'n' || key == 'N') {
+                advance(false);
+            } else if (key == 'p' || key == 'P') {
+                list.previous();
+                finished = !startSong(0);
             }
         }
 
-        // A song that could not start sends no message; a player that has stayed idle for a
-        // second has nothing left to play.
-        if (engine.getPlayState(player) == kPlayStateIdle) {
+        // A player that has stayed idle for a second without saying so has ended its song.
+        if (!finished && engine.getPlayState(player) == kPlayStateIdle) {
             if (idleSince == Clock::time_point{}) idleSince = Clock::now();
-            if (Clock::now() - idleSince > std::chrono::seconds(1)) finished = true;
+            if (Clock::now() - idleSince > std::chrono::seconds(1)) {
+                idleSince = {};
+                advance(false);
+            }
         } else {
             idleSince = {};
         }
     }
 
-    engine.removePlayer(player);
+    if (player) engine.removePlayer(player);
     window.destroy();
     setNotifyWindows(nullptr);
     status.finish();

@@ -26,19 +26,29 @@ double songSeconds(const std::string& path) {
     if (!walker.findStream() || walker.frameLength() <= 0) return -1;
     const FrameHeader& h = walker.header();
     const auto& xing = walker.xing();
-    const double frames = xing && (xing->flags & 1)
+    const double frames = xing && (xing->flags & kXingFrames)
                               ? xing->frames
                               : static_cast<double>(audio.size() / walker.frameLength());
     // Layer III at low sampling frequencies has one granule per frame.
-    const int samplesPerFrame = h.layerCode == 1 && h.id == 0 ? 576 : 1152;
+    const int samplesPerFrame = h.layerCode == mpeg::kLayerIII && h.id == 0 ? 576 : 1152;
+    double samples = frames * samplesPerFrame;
+    // What the encoder added is not played.
+    if (xing && h.layerCode == mpeg::kLayerIII && xing->encoderDelay >= 0) {
+        samples = std::max(samples - xing->encoderDelay - xing->encoderPadding, 0.0);
+    }
     const int rate = mpeg::sampleRateOf(h);
-    return rate > 1 ? frames * samplesPerFrame / rate : -1;
+    return rate > 1 ? samples / rate : -1;
 }
 
 std::string minutesAndSeconds(double seconds) {
     const long whole = seconds > 0 ? static_cast<long>(seconds) : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    }
     return text;
 }
 

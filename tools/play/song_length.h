@@ -1,5 +1,6 @@
-// How long a song lasts, as the engine reckons it for its percentages: the Xing frame count,
-// or the audio bytes over the first frame's length. Only the start of the file is read.
+// How long a song lasts, as the engine reckons it for its percentages: the Xing/Info frame
+// count less what the encoder added, or the audio bytes over the first frame's length. Only the
+// start of the file is read.
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@ namespace kivo::play {
 // Seconds, or a negative number when the file holds no stream to measure.
 double songSeconds(const std::string& path);
 
-// "m:ss".
+// "m:ss", or "h:mm:ss" from an hour on.
 std::string minutesAndSeconds(double seconds);
 
 }  // namespace kivo::play

@@ -20,11 +20,34 @@ RawKeys::~RawKeys() {
     if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
 }
 
-int RawKeys::read() {
+namespace {
+
+int readByte() {
     unsigned char c;
     const ssize_t n = ::read(STDIN_FILENO, &c, 1);
     if (n == 1) return c;
     return n == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+int RawKeys::read() {
+    const int c = readByte();
+    // An arrow key comes as ESC [ A..D, all three bytes at once.
+    if (c != 0x1B) return c;
+    if (readByte() != '[') return c;
+    switch (readByte()) {
+        case 'A':
+            return kKeyUp;
+        case 'B':
+            return kKeyDown;
+        case 'C':
+            return kKeyRight;
+        case 'D':
+            return kKeyLeft;
+        default:
+            return c;
+    }
 }
 
 Wakeup RawKeys::wait(const MessageWindow& window, bool watchKeys, int timeoutMs) {

@@ -11,6 +11,14 @@
 
 namespace kivo::play {
 
+// Keys that are no characters, as read() gives them.
+enum SpecialKey : int {
+    kKeyLeft = 0x101,
+    kKeyRight,
+    kKeyUp,
+    kKeyDown,
+};
+
 // What ended a wait.
 struct Wakeup {
     bool message = false;  // a message may wait for the window
@@ -26,7 +34,8 @@ public:
     RawKeys& operator=(const RawKeys&) = delete;
 
     bool active() const { return active_; }
-    // The next key, or -1 when none is waiting; 0 at the end of the input.
+    // The next key (a character or a SpecialKey), or -1 when none is waiting; 0 at the end
+    // of the input.
     int read();
     // Waits at most `timeoutMs` for a message for `window` and, with `watchKeys`, for a key.
     Wakeup wait(const MessageWindow& window, bool watchKeys, int timeoutMs);

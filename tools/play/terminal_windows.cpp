@@ -43,6 +43,20 @@ int RawKeys::read() {
             DWORD got = 0;
             if (!ReadConsoleInputW(input(), &record, 1, &got) || got == 0) return -1;
             const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+            if (record.EventType == KEY_EVENT && key.bKeyDown) {
+                switch (key.wVirtualKeyCode) {
+                    case VK_LEFT:
+                        return kKeyLeft;
+                    case VK_RIGHT:
+                        return kKeyRight;
+                    case VK_UP:
+                        return kKeyUp;
+                    case VK_DOWN:
+                        return kKeyDown;
+                    default:
+                        break;
+                }
+            }
             if (record.EventType == KEY_EVENT && key.bKeyDown && key.uChar.UnicodeChar != 0 &&
                 key.uChar.UnicodeChar < 128) {
                 return key.uChar.UnicodeChar;
