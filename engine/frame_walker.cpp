@@ -43,7 +43,7 @@ void FrameWalker::skipHeaderFrame() {
 }
 
 bool FrameWalker::initDecoder(mpeg::MpegDecoder& decoder) const {
-    return decoder.init(header_, frameLength_, 0, 0, 0, kFrequencyLimit) != 0;
+    return decoder.start(header_, frameLength_, kFrequencyLimit);
 }
 
 size_t FrameWalker::wholeFrameAt(size_t at) const {
@@ -57,8 +57,8 @@ int64_t FrameWalker::decodeNext(mpeg::MpegDecoder& decoder, void* pcm) {
     // A frame cut off by the end of the data is not decoded.
     const size_t whole = wholeFrameAt(position_);
     if (whole > left) return -1;
-    const uint64_t result = decoder.decodeFrame(data_.data() + position_, left, pcm);
-    const uint32_t consumed = mpeg::consumedBytes(result);
+    const mpeg::FrameResult result = decoder.decodeFrame(data_.data() + position_, left, pcm);
+    const uint32_t consumed = result.consumed;
     if (consumed == 0) {
         ++failures_;
         if (!resync()) return -1;
@@ -66,7 +66,7 @@ int64_t FrameWalker::decodeNext(mpeg::MpegDecoder& decoder, void* pcm) {
         return 0;
     }
     position_ += std::min<size_t>(consumed, left);
-    return mpeg::producedBytes(result);
+    return result.produced;
 }
 
 std::optional<FrameHeader> FrameWalker::skipFrame() {

@@ -18,8 +18,7 @@ std::optional<PcmClip> decodeMpeg(const WaveChunks& wave) {
     if (!walker.findStream()) return std::nullopt;
     auto decoder = std::make_unique<mpeg::MpegDecoder>();  // tens of KiB: not on the stack
     if (!walker.initDecoder(*decoder)) return std::nullopt;
-    mpeg::PcmFormat format{};
-    decoder->getFormat(&format);
+    const mpeg::PcmFormat format = decoder->format();
     if (format.channels < 1 || format.channels > 2 || format.sampleRate <= 0) return std::nullopt;
 
     PcmClip clip;

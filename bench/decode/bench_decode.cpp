@@ -46,7 +46,7 @@ Pass decodeOnce(std::span<const uint8_t> audio, kivo::mpeg::MpegDecoder& decoder
     Pass pass;
     kivo::FrameWalker walker(audio);
     if (!walker.findStream() || !walker.initDecoder(decoder)) return pass;
-    decoder.getFormat(format);
+    *format = decoder.format();
     alignas(16) int16_t block[4608];
     for (int64_t produced; (produced = walker.decodeNext(decoder, block)) >= 0;) {
         pass.pcmBytes += static_cast<uint64_t>(produced);

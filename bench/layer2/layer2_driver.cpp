@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
         }
         size_t pos = start;
         while (pos + 4 <= data.size()) {
-            const uint64_t res =
+            const FrameResult res =
                 decoder.decodeFrame(&data[pos], data.size() - pos, pcm.data(), synth);
-            if (consumedBytes(res) == 0) break;
-            pos += consumedBytes(res);
+            if (res.consumed == 0) break;
+            pos += res.consumed;
             checksum += pcm[static_cast<size_t>(++frames) % pcm.size()];
         }
     }

@@ -2,12 +2,10 @@
 
 namespace kivo::mpeg {
 
-int32_t MpegDecoder::init(const FrameHeader& header, int32_t frameBytes, int32_t reduction,
-                          int32_t channelSetting, int32_t conversionFlags, int32_t frequencyLimit) {
+bool MpegDecoder::start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) {
     layer_ = kLayerInvalid;
     format_ = {};
-    if (reduction != 0 || channelSetting != 0 || conversionFlags != 0) return 0;
-    int32_t accepted = 0;
+    bool accepted = false;
     switch (header.layerCode) {
         case kLayerIII:
             accepted = layer3_.init(header, frameBytes, frequencyLimit, &format_, synth_);
@@ -19,15 +17,15 @@ int32_t MpegDecoder::init(const FrameHeader& header, int32_t frameBytes, int32_t
             break;
     }
     if (accepted) {
-        layer_ = header.layerCode;
+        layer_ = static_cast<LayerCode>(header.layerCode);
     } else {
         format_ = {};
     }
-    return accepted ? 1 : 0;
+    return accepted;
 }
 
-uint64_t MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* pcm) {
-    if (frame == nullptr || pcm == nullptr) return 0;
+FrameResult MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* pcm) {
+    if (frame == nullptr || pcm == nullptr) return kRefusedFrame;
     int16_t* out = static_cast<int16_t*>(pcm);
     switch (layer_) {
         case kLayerIII:
@@ -35,7 +33,7 @@ uint64_t MpegDecoder::decodeFrame(const uint8_t* frame, size_t available, void* 
         case kLayerII:
             return layer2_.decodeFrame(frame, available, out, synth_);
         default:
-            return 0;
+            return kRefusedFrame;
     }
 }
 
@@ -50,7 +48,8 @@ PcmFormat OpsDecoder::format() const {
 }
 
 FrameResult OpsDecoder::decode(const uint8_t* frame, void* pcm) {
-    return frameResultOf(ops_.decoderDecodeFrame(frame, pcm));
+    const uint64_t packed = ops_.decoderDecodeFrame(frame, pcm);
+    return {consumedBytes(packed), producedBytes(packed)};
 }
 
 namespace {
@@ -60,19 +59,23 @@ MpegDecoder& processDecoder() {
     return decoder;
 }
 
+// The three settings must be 0 (full rate, the channels as coded, 16-bit output: the only
+// output this decoder makes).
 int32_t processInit(const FrameHeader* header, int32_t frameBytes, int32_t reduction,
                     int32_t channelSetting, int32_t conversionFlags, int32_t frequencyLimit) {
-    if (header == nullptr) return 0;
-    return processDecoder().init(*header, frameBytes, reduction, channelSetting, conversionFlags,
-                                 frequencyLimit);
+    if (header == nullptr || reduction != 0 || channelSetting != 0 || conversionFlags != 0) {
+        return 0;
+    }
+    return processDecoder().start(*header, frameBytes, frequencyLimit) ? 1 : 0;
 }
 
 void processGetFormat(PcmFormat* format) {
-    if (format) processDecoder().getFormat(format);
+    if (format) *format = processDecoder().format();
 }
 
 uint64_t processDecode(const uint8_t* frame, void* pcm) {
-    return processDecoder().decodeFrame(frame, kFrameSpanBytes, pcm);
+    const FrameResult r = processDecoder().decodeFrame(frame, kFrameSpanBytes, pcm);
+    return packFrameResult(r.consumed, r.produced);
 }
 
 }  // namespace

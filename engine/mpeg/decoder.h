@@ -5,23 +5,12 @@
 #include <cstdint>
 
 #include "decoder_ops.h"
+#include "frame_result.h"
 #include "layer2.h"
 #include "layer3_decoder.h"
 #include "synthesis.h"
 
 namespace kivo::mpeg {
-
-// What one frame cost and gave; nothing consumed means the frame was refused.
-struct FrameResult {
-    uint32_t consumed = 0;  // input bytes
-    uint32_t produced = 0;  // PCM bytes written
-    bool refused() const { return consumed == 0; }
-};
-
-// The packed answer of decoderDecodeFrame as a result.
-inline FrameResult frameResultOf(uint64_t packed) {
-    return {consumedBytes(packed), producedBytes(packed)};
-}
 
 // A decoder as a pipeline uses it: each pipeline owns one.
 class StreamDecoder {
@@ -52,25 +41,17 @@ private:
 // tables.
 class MpegDecoder : public StreamDecoder {
 public:
-    bool start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) override {
-        return init(header, frameBytes, 0, 0, 0, frequencyLimit) != 0;
-    }
+    bool start(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit) override;
     PcmFormat format() const override { return format_; }
     FrameResult decode(const uint8_t* frame, void* pcm) override {
-        return frameResultOf(decodeFrame(frame, kFrameSpanBytes, pcm));
+        return decodeFrame(frame, kFrameSpanBytes, pcm);
     }
 
-    // Returns 1 when the stream is accepted. The three settings must be 0 (full rate, the
-    // channels as coded, 16-bit output: the only output this decoder makes).
-    int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t reduction,
-                 int32_t channelSetting, int32_t conversionFlags, int32_t frequencyLimit);
-    void getFormat(PcmFormat* format) const { *format = format_; }
-    // Never reads past `available` bytes from `frame`; never writes more than one block of
-    // PCM. Low half: bytes consumed; high half: PCM bytes written; 0 = refused.
-    uint64_t decodeFrame(const uint8_t* frame, size_t available, void* pcm);
+    // Never reads past `available` bytes from `frame`; never writes more than one block of PCM.
+    FrameResult decodeFrame(const uint8_t* frame, size_t available, void* pcm);
 
 private:
-    int32_t layer_ = kLayerInvalid;  // of the accepted stream; invalid before a successful init
+    LayerCode layer_ = kLayerInvalid;  // of the accepted stream; invalid before a successful start
     PcmFormat format_{};
     SynthesisState synth_{};
     Layer3Decoder layer3_;

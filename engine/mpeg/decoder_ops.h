@@ -74,6 +74,9 @@ inline uint32_t consumedBytes(uint64_t r) {
 inline uint32_t producedBytes(uint64_t r) {
     return static_cast<uint32_t>(r >> 32);
 }
+inline uint64_t packFrameResult(uint32_t consumed, uint32_t produced) {
+    return static_cast<uint64_t>(produced) << 32 | consumed;
+}
 
 // The decoder's operations. decoderInit(header, frameBytes, reduction, channelSetting,
 // conversionFlags, frequencyLimitHz) returns 1 when the stream is accepted, 0 otherwise.

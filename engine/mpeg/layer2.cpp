@@ -304,13 +304,13 @@ bool Layer2Decoder::belongsToStream(const FrameHeader& h) const {
            (h.mode == 3 ? 1 : 2) == channels_;
 }
 
-uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
-                                    SynthesisState& synth) {
-    if (!table_ || !frame || !pcm || available < 4) return 0;
+FrameResult Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
+                                       SynthesisState& synth) {
+    if (!table_ || !frame || !pcm || available < 4) return kRefusedFrame;
     // A frame of another kind than the stream's would be read with the wrong tables and frame
     // length: refuse it so that the caller resynchronises.
     const FrameHeader h = parseFrameHeader(frame);
-    if (frame[0] != 0xFF || !belongsToStream(h)) return 0;
+    if (frame[0] != 0xFF || !belongsToStream(h)) return kRefusedFrame;
     const uint32_t length = static_cast<uint32_t>(frameBytes_) + static_cast<uint32_t>(h.padding);
 
     // The frame is read from a zero-padded copy, so that bits past its end read as zero and
@@ -336,8 +336,7 @@ uint64_t Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, int1
     } else {
         synthesizeLayer2Stereo(synth, block_, pcm, kSlots);
     }
-    const uint64_t produced = static_cast<uint64_t>(kSlots) * 32 * channels_ * sizeof(int16_t);
-    return produced << 32 | length;
+    return {length, static_cast<uint32_t>(kSlots * 32 * channels_ * sizeof(int16_t))};
 }
 
 }  // namespace kivo::mpeg

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "decoder_ops.h"
+#include "frame_result.h"
 #include "synthesis.h"
 
 namespace kivo::mpeg {
@@ -25,9 +26,9 @@ public:
     int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit,
                  PcmFormat* format, SynthesisState& synth);
     // One frame at `frame` with `available` readable bytes; never reads past
-    // min(available, frame length). Result as decoderDecodeFrame (0 = refused).
-    uint64_t decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
-                         SynthesisState& synth);
+    // min(available, frame length).
+    FrameResult decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
+                            SynthesisState& synth);
 
     // The subband limit in subbands (those at and above it are skipped), after init.
     int subbandLimit() const { return subbandLimit_; }

@@ -71,15 +71,15 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     return 1;
 }
 
-uint64_t Layer3Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
-                                    SynthesisState& synth) {
-    if (!parseLayer3SideInfo(frame, available, stream_, &side_)) return 0;
+FrameResult Layer3Decoder::decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
+                                       SynthesisState& synth) {
+    if (!parseLayer3SideInfo(frame, available, stream_, &side_)) return kRefusedFrame;
     const int headerBytes = side_.sideInfoBytes + side_.crcBytes;
     const int offset =
         reservoir_.append(frame + headerBytes, side_.frameBytes - headerBytes, side_.mainDataBegin);
-    if (offset == MainDataReservoir::kRefused) return 0;
-    const uint64_t result =
-        static_cast<uint64_t>(outputBytes_) << 32 | static_cast<uint32_t>(side_.frameBytes);
+    if (offset == MainDataReservoir::kRefused) return kRefusedFrame;
+    const FrameResult result{static_cast<uint32_t>(side_.frameBytes),
+                             static_cast<uint32_t>(outputBytes_)};
     if (offset < 0) {
         // The frame's main data began before what we hold (stream start, after a seek).
         std::memset(pcm, 0, static_cast<size_t>(outputBytes_));

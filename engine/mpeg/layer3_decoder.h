@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "decoder_ops.h"
+#include "frame_result.h"
 #include "layer3_hybrid.h"
 #include "layer3_reservoir.h"
 #include "layer3_side_info.h"
@@ -18,9 +19,9 @@ public:
     // decoderInit for layer code 1: returns 1 and fills *format when accepted, else 0.
     int32_t init(const FrameHeader& header, int32_t frameBytes, int32_t frequencyLimit,
                  PcmFormat* format, SynthesisState& synth);
-    // One frame at `frame` with `available` readable bytes. Result as decoderDecodeFrame.
-    uint64_t decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
-                         SynthesisState& synth);
+    // One frame at `frame` with `available` readable bytes.
+    FrameResult decodeFrame(const uint8_t* frame, size_t available, int16_t* pcm,
+                            SynthesisState& synth);
 
     // The band partitions and limits chosen by init.
     const BandLayout& bands() const { return bands_; }

@@ -19,8 +19,7 @@ using namespace kivo;
 
 // The PCM block lives alone on the heap so that a write past it is caught.
 std::vector<uint8_t> pcmBlockFor(const mpeg::MpegDecoder& decoder) {
-    mpeg::PcmFormat format{};
-    decoder.getFormat(&format);
+    const mpeg::PcmFormat format = decoder.format();
     const int32_t bytes = format.valuesPerFrame * (format.bitsPerSample / 8);
     return std::vector<uint8_t>(bytes > 0 ? static_cast<size_t>(bytes) : 1);
 }
@@ -30,7 +29,7 @@ void decodeWithGivenHeader(const uint8_t* data, size_t size, mpeg::MpegDecoder& 
     const uint8_t header[4] = {0xFF, static_cast<uint8_t>(data[0] | 0xE0), data[1], data[2]};
     const int32_t frameBytes = data[3] << 8 | data[4];
     const mpeg::FrameHeader h = mpeg::parseFrameHeader(header);
-    if (!decoder.init(h, frameBytes, 0, 0, 0, 24000)) return;
+    if (!decoder.start(h, frameBytes, 24000)) return;
     std::vector<uint8_t> pcm = pcmBlockFor(decoder);
     const uint8_t* stream = data + 5;
     const size_t n = size - 5;
@@ -38,9 +37,9 @@ void decodeWithGivenHeader(const uint8_t* data, size_t size, mpeg::MpegDecoder& 
     std::vector<uint8_t> copy(stream, stream + n);
     size_t at = 0;
     for (int frames = 0; at < n && frames < 4096; ++frames) {
-        const uint64_t r = decoder.decodeFrame(copy.data() + at, n - at, pcm.data());
-        const uint32_t consumed = mpeg::consumedBytes(r);
-        if (mpeg::producedBytes(r) > pcm.size()) __builtin_trap();
+        const mpeg::FrameResult r = decoder.decodeFrame(copy.data() + at, n - at, pcm.data());
+        const uint32_t consumed = r.consumed;
+        if (r.produced > pcm.size()) __builtin_trap();
         at += consumed > 0 ? consumed : 1;
     }
 }

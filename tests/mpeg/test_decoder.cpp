@@ -54,13 +54,12 @@ TEST(Decoder, DispatchesByLayerCode) {
     ASSERT_GT(layer2.size(), 4u);
     const FrameHeader h2 = parseFrameHeader(layer2.data());
     ASSERT_EQ(h2.layerCode, 2);
-    ASSERT_EQ(decoder->init(h2, frameLengthOf(h2), 0, 0, 0, 24000), 1);
-    PcmFormat format{};
-    decoder->getFormat(&format);
+    ASSERT_TRUE(decoder->start(h2, frameLengthOf(h2), 24000));
+    PcmFormat format = decoder->format();
     EXPECT_EQ(format.valuesPerFrame, 1152);
     layer2.resize(layer2.size() + kFrameSpanBytes);
     std::vector<int16_t> pcm(1152);
-    EXPECT_EQ(consumedBytes(decoder->decodeFrame(layer2.data(), kFrameSpanBytes, pcm.data())),
+    EXPECT_EQ(decoder->decodeFrame(layer2.data(), kFrameSpanBytes, pcm.data()).consumed,
               static_cast<uint32_t>(frameLengthOf(h2) + h2.padding));
 
     // A Layer III frame handed to the Layer II stream is not decoded as Layer III.
@@ -69,16 +68,16 @@ TEST(Decoder, DispatchesByLayerCode) {
     std::vector<uint8_t> layer3 = test::buildStream({f});
     layer3.resize(layer3.size() + kFrameSpanBytes);
     std::vector<int16_t> block(2304);
-    EXPECT_EQ(decoder->decodeFrame(layer3.data(), kFrameSpanBytes, block.data()), 0u);
+    EXPECT_TRUE(decoder->decodeFrame(layer3.data(), kFrameSpanBytes, block.data()).refused());
 
     // Layer I and the invalid layer code are refused, and a refused init leaves nothing to
     // decode with.
     FrameHeader h1 = h2;
     h1.layerCode = 3;
-    EXPECT_EQ(decoder->init(h1, 100, 0, 0, 0, 24000), 0);
-    decoder->getFormat(&format);
+    EXPECT_FALSE(decoder->start(h1, 100, 24000));
+    format = decoder->format();
     EXPECT_EQ(format.channels, 0);
-    EXPECT_EQ(decoder->decodeFrame(layer2.data(), kFrameSpanBytes, pcm.data()), 0u);
+    EXPECT_TRUE(decoder->decodeFrame(layer2.data(), kFrameSpanBytes, pcm.data()).refused());
 }
 
 TEST(Decoder, StateStaysWithinItsBudget) {

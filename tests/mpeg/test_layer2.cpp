@@ -40,11 +40,11 @@ Decoded decodeStream(const std::vector<uint8_t>& data, int32_t frequencyLimit = 
     std::vector<int16_t> block(2304);
     size_t pos = 0;
     while (pos + 4 <= data.size()) {
-        const uint64_t r =
+        const FrameResult r =
             decoder.decodeFrame(data.data() + pos, data.size() - pos, block.data(), synth);
-        if (consumedBytes(r) == 0) break;
-        out.pcm.insert(out.pcm.end(), block.begin(), block.begin() + producedBytes(r) / 2);
-        pos += consumedBytes(r);
+        if (r.consumed == 0) break;
+        out.pcm.insert(out.pcm.end(), block.begin(), block.begin() + r.produced / 2);
+        pos += r.consumed;
         ++out.frames;
     }
     EXPECT_EQ(pos, data.size());
@@ -350,32 +350,32 @@ TEST(Layer2Frames, DecodeRefusesForeignFramesAndConsumesInitBytesPlusPadding) {
     SynthesisState s;
     std::vector<int16_t> pcm(2304);
     auto frame = f.build();
-    EXPECT_EQ(d.decodeFrame(frame.data(), frame.size(), pcm.data(), s), 0u);  // before init
+    EXPECT_TRUE(d.decodeFrame(frame.data(), frame.size(), pcm.data(), s).refused());  // before init
     ASSERT_EQ(d.init(f.header(), 500, 24000, nullptr, s), 1);
 
-    uint64_t r = d.decodeFrame(frame.data(), frame.size(), pcm.data(), s);
-    EXPECT_EQ(consumedBytes(r), 500u);  // the bytes given to init, not the header's 576
-    EXPECT_EQ(producedBytes(r), 4608u);
+    FrameResult r = d.decodeFrame(frame.data(), frame.size(), pcm.data(), s);
+    EXPECT_EQ(r.consumed, 500u);  // the bytes given to init, not the header's 576
+    EXPECT_EQ(r.produced, 4608u);
 
     TestFrame padded = f;
     padded.padding = 1;
     auto withPadding = padded.build();
     r = d.decodeFrame(withPadding.data(), withPadding.size(), pcm.data(), s);
-    EXPECT_EQ(consumedBytes(r), 501u);
+    EXPECT_EQ(r.consumed, 501u);
 
     auto badSync = frame;
     badSync[1] = 0xE4 | (badSync[1] & 0x0F);  // 0xFFE
-    EXPECT_EQ(d.decodeFrame(badSync.data(), badSync.size(), pcm.data(), s), 0u);
+    EXPECT_TRUE(d.decodeFrame(badSync.data(), badSync.size(), pcm.data(), s).refused());
     TestFrame mono = f;
     mono.mode = 3;
     mono.bitrateIndex = 10;
     auto monoFrame = mono.build();
-    EXPECT_EQ(d.decodeFrame(monoFrame.data(), monoFrame.size(), pcm.data(), s), 0u);
+    EXPECT_TRUE(d.decodeFrame(monoFrame.data(), monoFrame.size(), pcm.data(), s).refused());
     TestFrame otherRate = f;
     otherRate.bitrateIndex = 9;
     auto otherFrame = otherRate.build();
-    EXPECT_EQ(d.decodeFrame(otherFrame.data(), otherFrame.size(), pcm.data(), s), 0u);
-    EXPECT_EQ(d.decodeFrame(frame.data(), 3, pcm.data(), s), 0u);
+    EXPECT_TRUE(d.decodeFrame(otherFrame.data(), otherFrame.size(), pcm.data(), s).refused());
+    EXPECT_TRUE(d.decodeFrame(frame.data(), 3, pcm.data(), s).refused());
 }
 
 TEST(Layer2Frames, CrcIsSkippedUnchecked) {
@@ -404,7 +404,7 @@ TEST(Layer2Frames, TruncatedFramesDecodeUpToTheCutAndAreSilentAfterIt) {
         // An exact-size copy so that the address sanitizer sees any read past the cut.
         std::vector<uint8_t> cut(frame.begin(), frame.begin() + static_cast<long>(available));
         std::vector<int16_t> pcm(2304, 0x5555);
-        EXPECT_NE(d.decodeFrame(cut.data(), cut.size(), pcm.data(), s), 0u);
+        EXPECT_FALSE(d.decodeFrame(cut.data(), cut.size(), pcm.data(), s).refused());
         return pcm;
     };
     const auto whole = decodeCut(frame.size());
@@ -442,9 +442,9 @@ TEST(Layer2Frames, ArbitraryBytesNeverReadPastTheFrame) {
         Layer2Decoder d;
         SynthesisState s;
         ASSERT_EQ(d.init(f.header(), length, 24000, nullptr, s), 1);
-        const uint64_t r = d.decodeFrame(bytes.data(), bytes.size(), pcm.data(), s);
-        if (r != 0) {
-            EXPECT_EQ(consumedBytes(r), static_cast<uint32_t>(length + ((bytes[2] >> 1) & 1)));
+        const FrameResult r = d.decodeFrame(bytes.data(), bytes.size(), pcm.data(), s);
+        if (!r.refused()) {
+            EXPECT_EQ(r.consumed, static_cast<uint32_t>(length + ((bytes[2] >> 1) & 1)));
         }
     }
 }

@@ -21,33 +21,32 @@ using test::GranulePlan;
 using test::loudGranule;
 
 struct Decoded {
-    std::vector<uint64_t> results;
+    std::vector<FrameResult> results;
     std::vector<std::vector<int16_t>> pcm;  // one block per frame
 };
 
 // Decodes the frames of `stream` one after another, as the engine hands them over.
 Decoded decodeAll(MpegDecoder& decoder, const std::vector<uint8_t>& stream) {
     Decoded d;
-    PcmFormat format;
-    decoder.getFormat(&format);
+    PcmFormat format = decoder.format();
     std::vector<uint8_t> padded(stream);
     padded.resize(stream.size() + kFrameSpanBytes, 0);
     size_t pos = 0;
     while (pos + 4 <= stream.size()) {
         std::vector<int16_t> block(static_cast<size_t>(format.valuesPerFrame), 0x5555);
-        const uint64_t r = decoder.decodeFrame(padded.data() + pos, kFrameSpanBytes, block.data());
+        const FrameResult r =
+            decoder.decodeFrame(padded.data() + pos, kFrameSpanBytes, block.data());
         d.results.push_back(r);
         d.pcm.push_back(block);
-        if (consumedBytes(r) == 0) break;
-        pos += consumedBytes(r);
+        if (r.consumed == 0) break;
+        pos += r.consumed;
     }
     return d;
 }
 
 bool initFor(MpegDecoder& decoder, const FramePlan& f) {
-    return decoder.init(f.header(),
-                        f.bitrateIndex == 0 ? f.freeFormatBytes : frameLengthOf(f.header()), 0, 0,
-                        0, 24000) == 1;
+    return decoder.start(
+        f.header(), f.bitrateIndex == 0 ? f.freeFormatBytes : frameLengthOf(f.header()), 24000);
 }
 
 bool silent(const std::vector<int16_t>& block) {
@@ -74,8 +73,7 @@ TEST(Layer3Frames, FormatAndResultOfAnMpeg1StereoFrame) {
     f.granule[1][1] = loudGranule(10);
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, f));
-    PcmFormat format;
-    decoder->getFormat(&format);
+    PcmFormat format = decoder->format();
     EXPECT_EQ(format.channels, 2);
     EXPECT_EQ(format.valuesPerFrame, 2304);
     EXPECT_EQ(format.sampleRate, 44100);
@@ -85,9 +83,9 @@ TEST(Layer3Frames, FormatAndResultOfAnMpeg1StereoFrame) {
 
     const Decoded d = decodeAll(*decoder, buildStream({f, f, f}));
     ASSERT_EQ(d.results.size(), 3u);
-    for (uint64_t r : d.results) {
-        EXPECT_EQ(consumedBytes(r), 417u);
-        EXPECT_EQ(producedBytes(r), 4608u);
+    for (FrameResult r : d.results) {
+        EXPECT_EQ(r.consumed, 417u);
+        EXPECT_EQ(r.produced, 4608u);
     }
     EXPECT_GT(peak(d.pcm[1]), 100);
 }
@@ -104,8 +102,8 @@ TEST(Layer3Frames, ReservoirUnderflowIsSilentThenDecodingResumes) {
     ASSERT_TRUE(initFor(*decoder, first));
     const Decoded d = decodeAll(*decoder, buildStream({first, second, third}));
     ASSERT_EQ(d.results.size(), 3u);
-    EXPECT_EQ(consumedBytes(d.results[0]), 417u);
-    EXPECT_EQ(producedBytes(d.results[0]), 2304u);
+    EXPECT_EQ(d.results[0].consumed, 417u);
+    EXPECT_EQ(d.results[0].produced, 2304u);
     EXPECT_TRUE(silent(d.pcm[0]));
     EXPECT_GT(peak(d.pcm[1]), 100);
     EXPECT_GT(peak(d.pcm[2]), 100);
@@ -164,7 +162,7 @@ TEST(Layer3Frames, CrcIsSkippedUnchecked) {
     const Decoded d1 = decodeAll(*a, buildStream({plain, plain}));
     const Decoded d2 = decodeAll(*b, buildStream({protectedFrame, protectedFrame}));
     ASSERT_EQ(d2.results.size(), 2u);
-    EXPECT_EQ(consumedBytes(d2.results[0]), 417u);
+    EXPECT_EQ(d2.results[0].consumed, 417u);
     EXPECT_EQ(d1.pcm, d2.pcm);
 }
 
@@ -176,18 +174,17 @@ TEST(Layer3Frames, FreeFormatUsesTheFrameBytesGivenToInit) {
     padded.padding = 1;
     auto decoder = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*decoder, f));
-    PcmFormat format;
-    decoder->getFormat(&format);
+    PcmFormat format = decoder->format();
     EXPECT_EQ(format.frameBytes, 600);
     const Decoded d = decodeAll(*decoder, buildStream({f, padded, f}));
     ASSERT_EQ(d.results.size(), 3u);
-    EXPECT_EQ(consumedBytes(d.results[0]), 600u);
-    EXPECT_EQ(consumedBytes(d.results[1]), 601u);
-    EXPECT_EQ(consumedBytes(d.results[2]), 600u);
+    EXPECT_EQ(d.results[0].consumed, 600u);
+    EXPECT_EQ(d.results[1].consumed, 601u);
+    EXPECT_EQ(d.results[2].consumed, 600u);
     EXPECT_GT(peak(d.pcm[2]), 100);
 
     // Without a length a free-format stream cannot be decoded.
-    EXPECT_EQ(decoder->init(f.header(), 0, 0, 0, 0, 24000), 0);
+    EXPECT_FALSE(decoder->start(f.header(), 0, 24000));
 }
 
 TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
@@ -199,14 +196,14 @@ TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
     auto lsf = std::make_unique<MpegDecoder>();
     ASSERT_TRUE(initFor(*lsf, f));
     PcmFormat format;
-    lsf->getFormat(&format);
+    format = lsf->format();
     EXPECT_EQ(format.sampleRate, 11025);
     EXPECT_EQ(format.valuesPerFrame, 576);
     const std::vector<uint8_t> stream = buildStream({f, f});
     const Decoded d = decodeAll(*lsf, stream);
     ASSERT_EQ(d.results.size(), 2u);
-    EXPECT_EQ(consumedBytes(d.results[0]), static_cast<uint32_t>(f.frameBytes()));
-    EXPECT_EQ(producedBytes(d.results[0]), 1152u);
+    EXPECT_EQ(d.results[0].consumed, static_cast<uint32_t>(f.frameBytes()));
+    EXPECT_EQ(d.results[0].produced, 1152u);
     EXPECT_GT(peak(d.pcm[1]), 100);
 
     // An MPEG-1 stream refuses the frame, and so does an MPEG-2 stream of another rate table.
@@ -216,11 +213,11 @@ TEST(Layer3Frames, Mpeg25IsTakenByTheLsfPathOnly) {
     std::vector<int16_t> pcm(2304);
     std::vector<uint8_t> frame(stream);
     frame.resize(stream.size() + kFrameSpanBytes);
-    EXPECT_EQ(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()), 0u);
+    EXPECT_TRUE(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()).refused());
     FramePlan mpeg2 = f;
     mpeg2.version = 2;
     ASSERT_TRUE(initFor(*other, mpeg2));
-    EXPECT_EQ(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()), 0u);
+    EXPECT_TRUE(other->decodeFrame(frame.data(), kFrameSpanBytes, pcm.data()).refused());
 }
 
 TEST(Layer3Frames, LsfFramesAlternateTheirOverlapAcrossFrames) {
@@ -250,27 +247,29 @@ TEST(Layer3Frames, RefusedFramesAndStreams) {
     bytes.resize(good.size() + kFrameSpanBytes);
 
     // Nothing decodes before a successful init.
-    EXPECT_EQ(decoder->decodeFrame(bytes.data(), kFrameSpanBytes, pcm.data()), 0u);
+    EXPECT_TRUE(decoder->decodeFrame(bytes.data(), kFrameSpanBytes, pcm.data()).refused());
 
     // Layer I, an invalid layer, a reserved rate and settings other than 0 are refused.
     FrameHeader h = f.header();
     h.layerCode = 3;
-    EXPECT_EQ(decoder->init(h, 417, 0, 0, 0, 24000), 0);
+    EXPECT_FALSE(decoder->start(h, 417, 24000));
     h.layerCode = 0;
-    EXPECT_EQ(decoder->init(h, 417, 0, 0, 0, 24000), 0);
+    EXPECT_FALSE(decoder->start(h, 417, 24000));
     h = f.header();
     h.sampleRateIndex = 3;
-    EXPECT_EQ(decoder->init(h, 417, 0, 0, 0, 24000), 0);
-    EXPECT_EQ(decoder->init(f.header(), 417, 1, 0, 0, 24000), 0);
-    EXPECT_EQ(decoder->init(f.header(), 417, 0, 1, 0, 24000), 0);
-    EXPECT_EQ(decoder->init(f.header(), 417, 0, 0, 1, 24000), 0);
+    EXPECT_FALSE(decoder->start(h, 417, 24000));
+    const DecoderOps& ops = processDecoderOps();
+    h = f.header();
+    EXPECT_EQ(ops.decoderInit(&h, 417, 1, 0, 0, 24000), 0);
+    EXPECT_EQ(ops.decoderInit(&h, 417, 0, 1, 0, 24000), 0);
+    EXPECT_EQ(ops.decoderInit(&h, 417, 0, 0, 1, 24000), 0);
 
     ASSERT_TRUE(initFor(*decoder, f));
-    EXPECT_NE(decoder->decodeFrame(bytes.data(), kFrameSpanBytes, pcm.data()), 0u);
+    EXPECT_FALSE(decoder->decodeFrame(bytes.data(), kFrameSpanBytes, pcm.data()).refused());
 
     auto refused = [&](std::vector<uint8_t> frame, size_t available = kFrameSpanBytes) {
         frame.resize(frame.size() + kFrameSpanBytes);
-        return decoder->decodeFrame(frame.data(), available, pcm.data()) == 0;
+        return decoder->decodeFrame(frame.data(), available, pcm.data()).refused();
     };
     std::vector<uint8_t> wrongSync = good;
     wrongSync[1] = 0x7B;
@@ -340,7 +339,7 @@ TEST(Layer3Frames, SingleChannelFrameInAStereoStreamPlaysOnBothSides) {
     ASSERT_TRUE(initFor(*decoder, stereo));
     const Decoded d = decodeAll(*decoder, buildStream({stereo, mono, mono}));
     ASSERT_EQ(d.results.size(), 3u);
-    EXPECT_EQ(producedBytes(d.results[1]), 4608u);
+    EXPECT_EQ(d.results[1].produced, 4608u);
     const std::vector<int16_t>& block = d.pcm[2];
     for (size_t i = 0; i < block.size(); i += 2) ASSERT_EQ(block[i], block[i + 1]) << i;
     EXPECT_GT(peak(block), 100);
@@ -370,8 +369,8 @@ TEST(Layer3Frames, TwoInstancesDecodeIndependently) {
     p2.resize(s2.size() + kFrameSpanBytes);
     std::vector<int16_t> pcm1(1152), pcm2(2304);
     for (size_t n = 0; n < 4; ++n) {
-        ASSERT_NE(a->decodeFrame(p1.data() + n * 417, kFrameSpanBytes, pcm1.data()), 0u);
-        ASSERT_NE(b->decodeFrame(p2.data() + n * 417, kFrameSpanBytes, pcm2.data()), 0u);
+        ASSERT_FALSE(a->decodeFrame(p1.data() + n * 417, kFrameSpanBytes, pcm1.data()).refused());
+        ASSERT_FALSE(b->decodeFrame(p2.data() + n * 417, kFrameSpanBytes, pcm2.data()).refused());
         EXPECT_EQ(pcm1, expected.pcm[n]) << n;
     }
 }
@@ -410,8 +409,7 @@ TEST(Layer3Frames, HostileBytesNeverCrashAndGiveWholeBlocksOrRefusals) {
             f.bitrateIndex = 14;
             auto decoder = std::make_unique<MpegDecoder>();
             ASSERT_TRUE(initFor(*decoder, f));
-            PcmFormat format;
-            decoder->getFormat(&format);
+            const PcmFormat format = decoder->format();
             std::vector<int16_t> pcm(static_cast<size_t>(format.valuesPerFrame) + 16, 0x7777);
             const int length = f.frameBytes();
             for (int round = 0; round < 300; ++round) {
@@ -422,10 +420,10 @@ TEST(Layer3Frames, HostileBytesNeverCrashAndGiveWholeBlocksOrRefusals) {
                 std::copy(head.begin(), head.end(), frame.begin());
                 frame[1] = static_cast<uint8_t>(frame[1] | 1);  // no CRC
                 if (round % 3 == 0) frame[4] = 0;  // main_data_begin 0: decode, not underflow
-                const uint64_t r = decoder->decodeFrame(frame.data(), frame.size(), pcm.data());
-                if (r != 0) {
-                    EXPECT_EQ(consumedBytes(r), static_cast<uint32_t>(length));
-                    EXPECT_EQ(producedBytes(r), static_cast<uint32_t>(format.valuesPerFrame * 2));
+                const FrameResult r = decoder->decodeFrame(frame.data(), frame.size(), pcm.data());
+                if (!r.refused()) {
+                    EXPECT_EQ(r.consumed, static_cast<uint32_t>(length));
+                    EXPECT_EQ(r.produced, static_cast<uint32_t>(format.valuesPerFrame * 2));
                 }
                 for (size_t i = static_cast<size_t>(format.valuesPerFrame); i < pcm.size(); ++i) {
                     ASSERT_EQ(pcm[i], 0x7777);

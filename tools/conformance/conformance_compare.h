@@ -64,7 +64,7 @@ inline DecodedStream decodeStream(std::span<const uint8_t> bytes) {
     auto decoder = std::make_unique<mpeg::MpegDecoder>();
     out.accepted = walker.initDecoder(*decoder);
     if (!out.accepted) return out;
-    decoder->getFormat(&out.format);
+    out.format = decoder->format();
     std::vector<int16_t> block(4608);
     for (;;) {
         const int64_t produced = walker.decodeNext(*decoder, block.data());

@@ -137,8 +137,7 @@ int decode(const std::string& inputName, InputWindow& input, FrameWalker& walker
            const std::string& output, const Options& options) {
     auto decoder = std::make_unique<kivo::mpeg::MpegDecoder>();
     if (!walker.initDecoder(*decoder)) return fail(inputName, "the decoder refuses this stream");
-    kivo::mpeg::PcmFormat format{};
-    decoder->getFormat(&format);
+    const kivo::mpeg::PcmFormat format = decoder->format();
     kivo::tools::PcmOutput out;
     if (!out.open(output, !options.raw, format.channels, format.sampleRate)) {
         return fail(output, std::string("cannot write: ") + std::strerror(errno));
