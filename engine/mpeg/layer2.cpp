@@ -267,17 +267,10 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
         header.bitrateIndex > 14 || header.mode < 0 || header.mode > 3 || frameBytes < 4) {
         return 0;
     }
+    frequencyLimit_ = frequencyLimit;
+    if (!chooseTable(header)) return 0;
     const bool single = header.mode == 3;
-    const int choice =
-        header.id == 0 ? 4
-                       : kLayer2TableChoice[single][header.sampleRateIndex][header.bitrateIndex];
-    if (choice < 0) return 0;
-    table_ = &kLayer2AllocationTables[choice];
-
     const int64_t rate = sampleRateOf(header);
-    const int64_t limit = std::max<int64_t>(frequencyLimit, 1000);
-    subbandLimit_ = static_cast<int32_t>(
-        std::min<int64_t>({(rate / 2 + limit * 64) / rate, 31, table_->subbands}));
     frameBytes_ = frameBytes;
     channels_ = single ? 1 : 2;
     id_ = header.id;
@@ -298,6 +291,40 @@ int32_t Layer2Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
     return 1;
 }
 
+bool Layer2Decoder::chooseTable(const FrameHeader& header) {
+    const bool single = header.mode == 3;
+    const int choice =
+        header.id == 0 ? 4
+                       : kLayer2TableChoice[single][header.sampleRateIndex][header.bitrateIndex];
+    if (choice < 0) return false;
+    table_ = &kLayer2AllocationTables[choice];
+    const int64_t rate = sampleRateOf(header);
+    const int64_t limit = std::max<int64_t>(frequencyLimit_, 1000);
+    subbandLimit_ = static_cast<int32_t>(
+        std::min<int64_t>({(rate / 2 + limit * 64) / rate, 31, table_->subbands}));
+    return true;
+}
+
+bool Layer2Decoder::followBitrate(const FrameHeader& h) {
+    FrameHeader same = h;
+    same.bitrateIndex = bitrateIndex_;
+    // Free format cannot change its bitrate, and index 15 is none.
+    if (bitrateIndex_ == 0 || h.bitrateIndex == 0 || h.bitrateIndex == 15 ||
+        !belongsToStream(same)) {
+        return false;
+    }
+    const Layer2AllocationTable* const table = table_;
+    const int32_t limit = subbandLimit_;
+    if (!chooseTable(h)) {
+        table_ = table;
+        subbandLimit_ = limit;
+        return false;
+    }
+    frameBytes_ = frameLengthOf(h);
+    bitrateIndex_ = h.bitrateIndex;
+    return true;
+}
+
 bool Layer2Decoder::belongsToStream(const FrameHeader& h) const {
     return h.syncKind == 1 && h.id == id_ && h.layerCode == kLayerII &&
            h.bitrateIndex == bitrateIndex_ && h.sampleRateIndex == sampleRateIndex_ &&
@@ -310,7 +337,11 @@ FrameResult Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, i
     // A frame of another kind than the stream's would be read with the wrong tables and frame
     // length: refuse it so that the caller resynchronises.
     const FrameHeader h = parseFrameHeader(frame);
-    if (frame[0] != 0xFF || !belongsToStream(h)) return kRefusedFrame;
+    if (frame[0] != 0xFF) return kRefusedFrame;
+    // A variable-bitrate stream changes the bitrate from frame to frame: such a frame is read
+    // with its own length and allocation table, and the synthesis goes on undisturbed.
+    if (h.bitrateIndex != bitrateIndex_ && !followBitrate(h)) return kRefusedFrame;
+    if (!belongsToStream(h)) return kRefusedFrame;
     const uint32_t length = static_cast<uint32_t>(frameBytes_) + static_cast<uint32_t>(h.padding);
 
     // The frame is read from a zero-padded copy, so that bits past its end read as zero and

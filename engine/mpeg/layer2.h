@@ -36,8 +36,13 @@ public:
 private:
     // Whether a frame header repeats the fields every frame of the stream must share.
     bool belongsToStream(const FrameHeader& h) const;
+    // The allocation table and subband limit for the header's rate, bitrate and mode.
+    bool chooseTable(const FrameHeader& header);
+    // Takes on the bitrate of a frame of the stream; false for a frame of another kind.
+    bool followBitrate(const FrameHeader& h);
 
     const Layer2AllocationTable* table_ = nullptr;  // null until a stream is accepted
+    int32_t frequencyLimit_ = 0;
     int32_t frameBytes_ = 0;
     int32_t channels_ = 0;
     int32_t subbandLimit_ = 0;

@@ -132,26 +132,25 @@ TEST_P(EveryKindOfStream, PlaysExactlyWhatTheDecoderDecodesDownToTheLastFrame) {
     EXPECT_TRUE(heard.pcm == reference.pcm) << "the played PCM differs from the decoded PCM";
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, EveryKindOfStream,
-                         ::testing::Values("play/l3-cbr-id3v1.mp3", "play/l3-vbr-xing-id3v2.mp3",
-                                           "play/l3-free-format.mp3", "play/l3-mpeg2-22050.mp3",
-                                           "play/l3-mpeg2-mono-24000.mp3",
-                                           "play/l3-mpeg25-11025.mp3", "play/l3-short-mpeg25.mp3",
-                                           "play/l2-cbr.mp2", "play/l2-mpeg2-22050.mp2",
-                                           "play/l2-id3v1-id3v2.mp2", "streams/l2_192_stereo.mp2",
-                                           "streams/l3_128_id3v1.mp3", "streams/l3_128_id3v1v2.mp3",
-                                           "streams/l3_128_id3v2.mp3", "streams/l3_128_joint.mp3",
-                                           "streams/l3_320_joint.mp3", "streams/l3_free_320.mp3",
-                                           "streams/l3_mpeg25_11k_32.mp3",
-                                           "streams/l3_mpeg2_22k_mono_64.mp3",
-                                           "streams/l3_vbr_v2.mp3"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Files, EveryKindOfStream,
+    ::testing::Values("play/l3-cbr-id3v1.mp3", "play/l3-vbr-xing-id3v2.mp3",
+                      "play/l3-free-format.mp3", "play/l3-mpeg2-22050.mp3",
+                      "play/l3-mpeg2-mono-24000.mp3", "play/l3-mpeg25-11025.mp3",
+                      "play/l3-short-mpeg25.mp3", "play/l2-cbr.mp2", "play/l2-mpeg2-22050.mp2",
+                      "play/l2-id3v1-id3v2.mp2", "play/l2-vbr.mp2", "streams/l2_192_stereo.mp2",
+                      "streams/l3_128_id3v1.mp3", "streams/l3_128_id3v1v2.mp3",
+                      "streams/l3_128_id3v2.mp3", "streams/l3_128_joint.mp3",
+                      "streams/l3_320_joint.mp3", "streams/l3_free_320.mp3",
+                      "streams/l3_mpeg25_11k_32.mp3", "streams/l3_mpeg2_22k_mono_64.mp3",
+                      "streams/l3_vbr_v2.mp3"),
+    [](const ::testing::TestParamInfo<const char*>& info) {
+        std::string name = info.param;
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
 
 TEST_F(EndToEnd, ARepeatedListPlaysEverySongInTurnEveryTime) {
     const fs::path first = data("play/l3-cbr-id3v1.mp3");

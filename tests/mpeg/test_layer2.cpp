@@ -371,11 +371,28 @@ TEST(Layer2Frames, DecodeRefusesForeignFramesAndConsumesInitBytesPlusPadding) {
     mono.bitrateIndex = 10;
     auto monoFrame = mono.build();
     EXPECT_TRUE(d.decodeFrame(monoFrame.data(), monoFrame.size(), pcm.data(), s).refused());
+    EXPECT_TRUE(d.decodeFrame(frame.data(), 3, pcm.data(), s).refused());
+}
+
+// A variable bitrate: each frame is read with its own length and allocation table, and the
+// stream decodes whole without a new start of the decoder.
+TEST(Layer2Frames, FramesOfAnotherBitrateAreReadWithTheirOwnLength) {
+    TestFrame f;
+    f.allocation[5][1] = 2;
+    Layer2Decoder d;
+    SynthesisState s;
+    std::vector<int16_t> pcm(2304);
+    ASSERT_EQ(d.init(f.header(), frameLengthOf(f.header()), 24000, nullptr, s), 1);
     TestFrame otherRate = f;
     otherRate.bitrateIndex = 9;
-    auto otherFrame = otherRate.build();
-    EXPECT_TRUE(d.decodeFrame(otherFrame.data(), otherFrame.size(), pcm.data(), s).refused());
-    EXPECT_TRUE(d.decodeFrame(frame.data(), 3, pcm.data(), s).refused());
+    const auto otherFrame = otherRate.build();
+    const FrameResult r = d.decodeFrame(otherFrame.data(), otherFrame.size(), pcm.data(), s);
+    EXPECT_EQ(r.consumed, uint32_t(frameLengthOf(otherRate.header())));
+    EXPECT_EQ(r.produced, 4608u);
+
+    // An encoder's variable-bitrate stream: 77 frames of 192 to 320 kbit/s, every byte read.
+    const std::vector<uint8_t> vbr = readFile(std::string(KIVO_TEST_DATA) + "/play/l2-vbr.mp2");
+    EXPECT_EQ(decodeStream(vbr).frames, 77);
 }
 
 TEST(Layer2Frames, CrcIsSkippedUnchecked) {

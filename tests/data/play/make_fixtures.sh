@@ -29,6 +29,10 @@ q lame --nohist -b 16 -m m -t "$tmp/m11-long.wav" l3-mpeg25-11025.mp3
 q lame --nohist -b 16 -m m -t "$tmp/m11.wav" l3-short-mpeg25.mp3
 q twolame -b 192 "$tmp/s44.wav" l2-cbr.mp2
 q twolame -b 96 "$tmp/s22.wav" l2-mpeg2-22050.mp2
+# Variable bitrate: the loud second and the quiet one take frames of different lengths.
+sox -n -r 44100 -c 2 -b 16 "$tmp/quiet.wav" synth 1.0 sine 440 gain -30
+sox "$tmp/s44.wav" "$tmp/quiet.wav" "$tmp/loud-quiet.wav"
+q twolame -V 0 "$tmp/loud-quiet.wav" l2-vbr.mp2
 # A Layer II file with both tags, the ID3v2 one in front of the stream.
 { printf 'ID3\x03\x00\x00\x00\x00\x00\x20'; head -c 32 /dev/zero; cat l2-cbr.mp2; \
   printf 'TAG%-30s%-30s%-30s%-4s%-30s\xff' "Kivo three" "Kivo" "" "2026" ""; } > l2-id3v1-id3v2.mp2
