@@ -14,6 +14,7 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <string>
 
 #include "device/device_backends.h"
 #include "device/queued_device.h"
@@ -102,8 +103,12 @@ class PulseDevice : public QueuedDevice {
 public:
     ~PulseDevice() override { shutdown(); }
 
+    std::string openError() const override { return openError_; }
+
 private:
     bool openBackend(const WaveFormat& format) override;
+    // Closes what was opened and keeps the server's reason (or `why` when it gives none).
+    bool refuseOpen(const char* why);
     void closeBackend() override;
     void run() override;
     void wakeThread() override;
@@ -126,6 +131,7 @@ private:
     int waitTimeoutMs() const;
 
     Connection server_;
+    std::string openError_;
     pa_stream* stream_ = nullptr;
     uint32_t frameBytes_ = 1;
     unsigned rate_ = 44100;
@@ -156,10 +162,9 @@ bool PulseDevice::openBackend(const WaveFormat& format) {
     const pa_sample_spec spec{pulseFormat(format.bitsPerSample),
                               static_cast<uint32_t>(format.sampleRate),
                               static_cast<uint8_t>(format.channels)};
-    if (!pa_sample_spec_valid(&spec) || !server_.connect()) {
-        closeBackend();
-        return false;
-    }
+    openError_.clear();
+    if (!pa_sample_spec_valid(&spec)) return refuseOpen("unsupported sample format");
+    if (!server_.connect()) return refuseOpen("the sound server does not answer");
     stream_ = pa_stream_new(server_.context, "Kivo", &spec, nullptr);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
@@ -170,14 +175,10 @@ bool PulseDevice::openBackend(const WaveFormat& format) {
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (!stream_ ||
-        pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
-        closeBackend();
-        return false;
-    }
-    if (!server_.waitFor([this] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
+        pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0 ||
+        !server_.waitFor([this] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
                          [this] { return streamGood(); })) {
-        closeBackend();
-        return false;
+        return refuseOpen("the sound server does not answer");
     }
     frameBytes_ = static_cast<uint32_t>(format.blockAlign());
     rate_ = static_cast<unsigned>(format.sampleRate);
@@ -187,6 +188,13 @@ bool PulseDevice::openBackend(const WaveFormat& format) {
     triggered_ = broken_ = false;
     silentPlayed_ = 0;
     return true;
+}
+
+bool PulseDevice::refuseOpen(const char* why) {
+    const int error = server_.context ? pa_context_errno(server_.context) : PA_OK;
+    openError_ = error != PA_OK ? pa_strerror(error) : why;
+    closeBackend();
+    return false;
 }
 
 void PulseDevice::closeBackend() {

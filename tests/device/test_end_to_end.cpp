@@ -233,6 +233,13 @@ TEST_F(EndToEnd, ASoundDeviceThatCannotOpenIsSaidInOneLineAndFailsTheRun) {
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.output.find("cannot open the sound device"), std::string::npos) << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    // A sound server that is not there: the reason is the server library's.
+    r = run("PULSE_SERVER=unix:" + quoted(dir_ / "no-server") + " '" + KIVO_PLAY +
+            "' --device pulse " + quoted(song));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.output.find("cannot open the sound device \"pulse\": Connection refused"),
+              std::string::npos)
+        << r.output;
 
     r = run(std::string("'") + KIVO_PLAY + "' --device wav:" + quoted(dir_ / "no" / "x.wav") + " " +
             quoted(song));
