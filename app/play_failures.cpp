@@ -57,6 +57,12 @@ void onPlayFailed(Kivo& kivo, int reason) {
         label->setProperty(kStopAtEnd, true);
         showCompanionMessage(kivo, "亲！Kivo找不到能用的声音设备，\r\n\r\n【" + song +
                                        "】放不出声音哦！请检查一下音箱或耳机吧！呜呜~~~~~");
+    } else if (reason == kFailDeviceLost) {
+        // Playing on would only run the clock into nothing; the next Play opens it anew.
+        label->setProperty(kStopAtEnd, true);
+        showCompanionMessage(kivo, "亲！声音设备突然不见了，\r\n\r\n【" + song +
+                                       "】Kivo先停下来啦！请检查一下音箱或耳机，再点播放吧！"
+                                       "呜呜~~~~~");
     } else if (inARow >= passLength(kivo)) {
         label->setProperty(kStopAtEnd, true);
         showCompanionMessage(kivo,

@@ -1,6 +1,6 @@
 // Songs that cannot play: the companion says which and why, the player shows its play look,
 // and the advance stops once nothing in a whole pass over the list could play, or at once when
-// there is no sound device, instead of trying song after song without end.
+// there is no sound device or it went away mid-song, instead of trying song after song.
 #pragma once
 
 namespace kivo {

@@ -149,6 +149,13 @@ void OutputStage::closeDevice() {
     buffers_.clear();
 }
 
+bool OutputStage::deviceLost() {
+    if (!deviceReady_ || !device_->lost()) return false;
+    if (!lostSaid_) fail(kDeviceLost);
+    lostSaid_ = true;
+    return true;
+}
+
 void OutputStage::threadMain(void* stage) {
     static_cast<OutputStage*>(stage)->play();
 }
@@ -167,6 +174,7 @@ void OutputStage::play() {
             }
             continue;
         }
+        if (deviceLost()) return;
         uint8_t* block = nullptr;
         uint32_t bytes = 0;
         const Next next = nextBlock(&block, &bytes);
@@ -194,6 +202,7 @@ bool OutputStage::waitForFormat() {
 
 OutputStage::Next OutputStage::nextBlock(uint8_t** block, uint32_t* bytes) {
     for (;;) {
+        if (deviceLost()) return Next::End;
         const uint64_t seen = eventCount();
         uint8_t* span = nullptr;
         uint32_t wanted = blockBytes_;
@@ -296,7 +305,7 @@ OutputStage::Buffer* OutputStage::nextPlayed() {
 
 OutputStage::Buffer* OutputStage::takeFreeBuffer() {
     while (!stopRequested()) {
-        if (!releasePlayed()) return nullptr;
+        if (!releasePlayed() || deviceLost()) return nullptr;
         std::unique_lock lock(completionLock_);
         for (Buffer& buffer : buffers_) {
             if (buffer.state == BufferState::Free) {
@@ -368,7 +377,7 @@ void OutputStage::postProgress(int32_t framesHeard) {
 // too) and the drain goes on after the run; only a stop ends it without success.
 bool OutputStage::drain() {
     for (;;) {
-        if (stopRequested() || !releasePlayed()) return false;
+        if (stopRequested() || !releasePlayed() || deviceLost()) return false;
         if (paused()) {
             if (waitWhilePaused()) return false;
             continue;

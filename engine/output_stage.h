@@ -65,6 +65,9 @@ private:
     Buffer* nextPlayed();
     bool releasePlayed();
     bool drain();
+    // True once the open device has stopped working; the failure is reported then, so that
+    // the song stops and is said instead of playing on into nothing.
+    bool deviceLost();
     // Takes the position of the blocks queued from now on, and says it.
     void setPosition(const SongPosition& position);
     // Posts the percentage that `framesHeard` frames make when it differs from the last one.
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<device::WaveOutDevice> device_;
     bool deviceOpen_ = false;   // an open was attempted
     bool deviceReady_ = false;  // and succeeded
+    bool lostSaid_ = false;     // the device's loss has been reported
     OutputFormat format_;
     uint32_t blockBytes_ = 0;
 

@@ -11,6 +11,8 @@ PlayFailure playFailureOf(StageResult result) {
             return kFailNoAudio;
         case kDeviceRefused:
             return kFailDeviceRefused;
+        case kDeviceLost:
+            return kFailDeviceLost;
         case kOpenFailed:
         case kOutOfMemory:
         case kAccessDenied:
@@ -38,6 +40,8 @@ const char* playFailureText(PlayFailure failure) {
             return "the sound device cannot open";
         case kFailReadError:
             return "read error";
+        case kFailDeviceLost:
+            return "the sound device went away";
     }
     return "cannot play";
 }

@@ -14,6 +14,7 @@ enum PlayFailure : int32_t {
     kFailNoAudio = 3,        // no MPEG audio stream the decoder plays
     kFailDeviceRefused = 4,  // the sound device would not open
     kFailReadError = 5,      // reading stopped on an error in the middle of the song
+    kFailDeviceLost = 6,     // the sound device stopped working in the middle of the song
 };
 
 // The reason a stage's failure result gives.

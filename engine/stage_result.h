@@ -31,6 +31,7 @@ enum StageResult : int32_t {
     kDecoderRefused = 1002,    // the decoder refused the stream
     kDecoderThreadFailed = 1003,
     kDeviceRefused = 1004,  // the sound device would not open
+    kDeviceLost = 1005,     // the sound device stopped working while the song played
 };
 
 }  // namespace kivo

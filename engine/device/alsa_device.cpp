@@ -199,6 +199,7 @@ void AlsaDevice::wakeThread() {
 void AlsaDevice::fail() {
     if (broken_) return;
     broken_ = true;
+    markLost();
     silentPlayed_ = static_cast<double>(played_);
     silentTick_ = Clock::now();
     snd_pcm_drop(pcm_);

@@ -238,6 +238,7 @@ void PulseDevice::refreshClock() {
 void PulseDevice::fail() {
     if (broken_) return;
     broken_ = true;
+    markLost();
     silentPlayed_ = static_cast<double>(played_);
     silentTick_ = Clock::now();
 }

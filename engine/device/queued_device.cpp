@@ -16,6 +16,7 @@ DeviceResult QueuedDevice::open(const WaveFormat& format, BufferDone done) {
     format_ = format;
     done_ = std::move(done);
     paused_ = false;
+    lost_.store(false, std::memory_order_release);
     command_ = Command::None;
     open_ = true;
     thread_ = std::thread([this] { run(); });

@@ -4,6 +4,7 @@
 // thread body and the opening and closing of the real device.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -26,6 +27,7 @@ public:
     DeviceResult reset() override;
     DeviceResult unprepare(DeviceBuffer* buffer) override;
     DeviceResult close() override;
+    bool lost() const override { return lost_.load(std::memory_order_acquire); }
 
 protected:
     enum class Command { None, Pause, Restart, Reset, Close };
@@ -47,6 +49,8 @@ protected:
     Command pendingCommand() const { return command_; }
     // For the device thread, under `mutex_`: the command has been carried out.
     void acknowledge();
+    // For the device thread: the real device has stopped working.
+    void markLost() { lost_.store(true, std::memory_order_release); }
     // For the device thread, with `lock` held on entry and on return: removes the `count`
     // oldest buffers from the queue and reports them done, in order, outside the lock.
     void reportDone(std::unique_lock<std::mutex>& lock, size_t count);
@@ -68,6 +72,7 @@ private:
     uint64_t commandsIssued_ = 0;
     uint64_t commandsDone_ = 0;
     std::condition_variable acknowledged_;
+    std::atomic<bool> lost_{false};
     std::mutex callerMutex_;  // one command at a time
     std::thread thread_;
 };

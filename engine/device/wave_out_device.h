@@ -55,6 +55,10 @@ public:
     virtual DeviceResult close() = 0;
     // Why the last open failed, in the sound system's own words; empty when it does not say.
     virtual std::string openError() const { return {}; }
+    // Whether the open device has stopped working (its sound server went away, the card was
+    // unplugged). What is queued still comes back, at the pace of the sound, played into
+    // nothing; the caller decides whether to stop.
+    virtual bool lost() const { return false; }
 };
 
 // Which backend new players get. `spec`: "default" (PulseAudio when a sound server answers,

@@ -83,13 +83,14 @@ public:
         return true;
     }
 
-    void stop() {
+    // Ends the daemon with `signal`: SIGKILL for a server that dies at once, as in a crash.
+    void stop(int signal = SIGTERM) {
         if (dir_.empty()) return;
         std::ifstream pidFile(dir_ / "runtime" / "pulse" / "pid");
         pid_t pid = 0;
         if (pidFile >> pid && pid > 0) {
-            ::kill(pid, SIGTERM);
-            for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i) {
+            ::kill(pid, signal);
+            for (int i = 0; i < 100 && running(pid); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         }
@@ -104,6 +105,15 @@ public:
     const std::filesystem::path& dir() const { return dir_; }
 
 private:
+    // A daemon that has ended stays a zombie until the init process gets round to it.
+    static bool running(pid_t pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) return ::kill(pid, 0) == 0;
+        const size_t name = line.rfind(')');
+        return name == std::string::npos || line.compare(name, 3, ") Z") != 0;
+    }
+
     std::string lastLogLine() {
         std::ifstream log(dir_ / "log");
         std::string line, last;

@@ -2,10 +2,16 @@
 // what the sound server hears is what the engine decodes, a pause holds the sound and the
 // resume goes on from the very next sample, and the end of the song is reported only once it
 // has been heard.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -143,6 +149,75 @@ TEST_F(AlsaPlayback, RemovingAPlayingPlayerSilencesItAtOnce) {
     const auto progress = window_.progress();
     EXPECT_EQ(std::count(progress.begin(), progress.end(), 100), 0);
 }
+
+// kivo-play as a user runs it, on either backend, when the sound server crashes in the middle
+// of a long song: it says so and ends with a failure instead of running the song's clock into
+// nothing.
+class KivoPlayServerCrash : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        if (!PulseEnvironment::running_) GTEST_SKIP() << PulseEnvironment::server_.why();
+        char pattern[] = "/tmp/kivo-play-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_P(KivoPlayServerCrash, SaysTheSoundDeviceWentAwayAndEndsWithAFailure) {
+    // Ten seconds: the two-second song five times over.
+    const std::string song = (dir_ / "long.mp3").string();
+    {
+        std::ifstream in(std::string(KIVO_TEST_DATA) + "/streams/l3_128_joint.mp3",
+                         std::ios::binary);
+        const std::string once{std::istreambuf_iterator<char>(in), {}};
+        std::ofstream out(song, std::ios::binary);
+        for (int i = 0; i < 5; ++i) out << once;
+    }
+    const std::string errors = (dir_ / "errors").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT, 0644);
+    std::vector<std::string> args = {KIVO_PLAY, "--device", GetParam(), song};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, KIVO_PLAY, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const auto exited = [&](milliseconds limit, int* status) {
+        for (const auto end = Clock::now() + limit; Clock::now() < end;) {
+            if (::waitpid(pid, status, WNOHANG) == pid) return true;
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        return false;
+    };
+
+    int status = 0;
+    EXPECT_FALSE(exited(milliseconds(1000), &status)) << "kivo-play did not play";
+    PulseEnvironment::server_.stop(SIGKILL);
+    // The song had eight seconds left.
+    const bool ended = exited(milliseconds(5000), &status);
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    PulseEnvironment::running_ = PulseEnvironment::server_.start(KIVO_PULSEAUDIO);
+    ASSERT_TRUE(ended) << "kivo-play played on after the sound server had gone";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    std::ifstream said(errors);
+    const std::string text{std::istreambuf_iterator<char>(said), {}};
+    EXPECT_NE(text.find("kivo-play: " + song + ": the sound device went away\n"), std::string::npos)
+        << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, KivoPlayServerCrash, ::testing::Values("pulse", "alsa"));
 
 }  // namespace
 }  // namespace kivo

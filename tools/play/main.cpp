@@ -422,6 +422,11 @@ int main(int argc, char** argv) {
                 failed = true;
                 status.say(failureLine(files[list.current()], static_cast<int32_t>(message->wParam),
                                        options.device));
+                // Without its sound device the rest of the list cannot be heard either.
+                if (message->wParam == kFailDeviceLost) {
+                    finished = true;
+                    break;
+                }
                 continue;
             }
             if (message->message != WM_PLAYPROGRESS) continue;
