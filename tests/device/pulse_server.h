@@ -200,8 +200,8 @@ public:
     static inline bool running_ = false;
 };
 
-// Records the null sink's monitor while `play` runs, and a little longer for the recorder's
-// own latency. KIVO_KEEP_RECORDING=FILE keeps a copy for a closer look.
+// Records the null sink's monitor while `play` runs, and 400 ms of sound more for the server's
+// and the recorder's own latency. KIVO_KEEP_RECORDING=FILE keeps a copy for a closer look.
 template <typename Play>
 std::vector<uint8_t> recordWhile(Play play) {
     MonitorRecorder recorder;
@@ -211,7 +211,16 @@ std::vector<uint8_t> recordWhile(Play play) {
         return {};
     }
     play();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The tail may still be in the server or in the recorder's pipe: keep recording until the
+    // monitor has delivered another 400 ms, however long a loaded machine takes for it.
+    std::error_code ec;
+    const uintmax_t atEnd = std::filesystem::file_size(file, ec);
+    const uintmax_t tailBytes = 44100 * 4 * 400 / 1000;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::filesystem::file_size(file, ec) < atEnd + tailBytes &&
+           std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     auto recording = recorder.stop();
     if (const char* keep = std::getenv("KIVO_KEEP_RECORDING")) {
         std::ofstream(keep, std::ios::binary)
