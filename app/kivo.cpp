@@ -6,12 +6,15 @@
 #include "other_windows.h"
 #include "program.h"
 #include "single_instance.h"
+#include "song_info.h"
+#include "song_tooltips.h"
 
 namespace kivo {
 
 Kivo::Kivo(std::string programDir)
     : programDir_(std::move(programDir)),
       channel_(std::make_unique<InstanceChannel>()),
+      songInfo_(std::make_unique<SongInfo>()),
       main_(std::make_unique<MainWindow>()),
       animation_([this] {
           auto* window = new AnimationWindow(nullptr);
@@ -30,6 +33,7 @@ Kivo::Kivo(std::string programDir)
       }),
       endHookTarget_(std::make_shared<Kivo*>(this)) {
     bindMainWindow(*this);
+    tooltips_ = std::make_unique<SongTooltips>(*this);
     // Ending the program removes the held player first, so the sound stops at once. The hook
     // outlives this object in the runtime's list, hence the shared target.
     runtime::addEndProgramHook([target = endHookTarget_] {
@@ -39,6 +43,7 @@ Kivo::Kivo(std::string programDir)
 
 Kivo::~Kivo() {
     *endHookTarget_ = nullptr;
+    tooltips_.reset();
     animation_.unload();
     feedback_.unload();
     webPlayer_.unload();

@@ -15,6 +15,8 @@
 namespace kivo {
 
 class InstanceChannel;
+class SongInfo;
+class SongTooltips;
 
 class Kivo {
 public:
@@ -48,18 +50,22 @@ public:
     void setStartFiles(std::vector<std::string> files) { startFiles_ = std::move(files); }
     // Where later copies of the program hand their files over.
     InstanceChannel& instanceChannel() { return *channel_; }
+    // The songs' tags, read in the background.
+    SongInfo& songInfo() { return *songInfo_; }
 
 private:
     std::string programDir_;
     ProcessLister processLister_ = runtime::processList;
     std::vector<std::string> startFiles_;
     std::unique_ptr<InstanceChannel> channel_;
+    std::unique_ptr<SongInfo> songInfo_;
     HeldPlayer player_;
     std::unique_ptr<MainWindow> main_;
     runtime::WindowSlot animation_;
     runtime::WindowSlot feedback_;
     runtime::WindowSlot webPlayer_;
     std::shared_ptr<Kivo*> endHookTarget_;
+    std::unique_ptr<SongTooltips> tooltips_;
 };
 
 }  // namespace kivo

@@ -11,6 +11,7 @@
 #include "kivo.h"
 #include "outside_songs.h"
 #include "playback_control.h"
+#include "song_info.h"
 #include "track_length.h"
 
 namespace kivo {
@@ -63,6 +64,19 @@ QVariantMap MprisPlayer::metadata() {
                      {"xesam:url", QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)}};
     if (const int64_t length = lengthOf(song); length > 0) {
         data.insert("mpris:length", qlonglong(length));
+    }
+    // The tags once read in the background; the change is announced when they come.
+    if (const SongTags* tags = kivo_.songInfo().find(song)) {
+        if (!tags->title.empty()) data.insert("xesam:title", QString::fromStdString(tags->title));
+        if (!tags->artist.empty()) {
+            data.insert("xesam:artist", QStringList{QString::fromStdString(tags->artist)});
+        }
+        if (!tags->album.empty()) data.insert("xesam:album", QString::fromStdString(tags->album));
+        if (tags->track > 0) data.insert("xesam:trackNumber", tags->track);
+        if (tags->year > 0) {
+            data.insert("xesam:contentCreated",
+                        QStringLiteral("%1-01-01").arg(tags->year, 4, 10, QChar('0')));
+        }
     }
     return data;
 }

@@ -37,8 +37,8 @@ public:
     // The player plays at its own speed only.
     double rate() const { return 1.0; }
     void setRate(double) {}
-    // The current song: its track id, title (the file name without its extension until tags
-    // are read), length and location.
+    // The current song: its track id, title (the file name without its extension until its
+    // tags are read), artist, album, track, year, length and location.
     QVariantMap metadata();
     // The volume panel's slider, 0 to 1.
     double volume() const;

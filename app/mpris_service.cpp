@@ -8,6 +8,7 @@
 
 #include "kivo.h"
 #include "mpris_player.h"
+#include "song_info.h"
 #include "mpris_root.h"
 #include "single_instance.h"
 
@@ -37,6 +38,7 @@ MprisService::MprisService(Kivo& kivo) : player_(new MprisPlayer(kivo, this)) {
     // change the player.
     QCoreApplication::instance()->installEventFilter(this);
     connect(player_, &MprisPlayer::called, &announcement_, qOverload<>(&QTimer::start));
+    connect(&kivo.songInfo(), &SongInfo::ready, &announcement_, qOverload<>(&QTimer::start));
     MainWindow& window = kivo.mainWindow();
     connect(window.nowPlayingLabel, &runtime::Label::progress, &announcement_,
             qOverload<>(&QTimer::start));

@@ -4,6 +4,7 @@
 
 #include "files.h"
 #include "frame_walker.h"
+#include "gapless_trim.h"
 #include "id3_tags.h"
 #include "mpeg/frame_length.h"
 
@@ -37,6 +38,12 @@ int64_t trackLengthMicroseconds(const std::string& path) {
     while (const auto header = walker.skipFrame()) {
         if (!(first && walker.xing())) samples += samplesPerFrame(*header);
         first = false;
+    }
+    // What the encoder added is not played.
+    if (const auto gap = encoderGapOf(walker.xing());
+        gap && walker.header().layerCode == mpeg::kLayerIII) {
+        samples = std::max<int64_t>(
+            samples - walker.xing()->encoderDelay - walker.xing()->encoderPadding, 0);
     }
     return samples * 1000000 / rate;
 }

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins
-  libasound2-dev libasound2-plugins libpulse-dev fonts-wqy-microhei
+  libasound2-dev libasound2-plugins libpulse-dev fonts-wqy-microhei libtag1-dev
 )
 if [ "${1:-}" = "--test" ]; then
   shift

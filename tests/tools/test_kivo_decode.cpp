@@ -110,6 +110,9 @@ TEST_F(KivoDecode, InfoDescribesTheStream) {
     EXPECT_NE(r.out.find("version: MPEG 2.5"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("frames: 41"), std::string::npos);
     EXPECT_NE(r.out.find("duration: 0:02.000"), std::string::npos);
+    r = run("--info " + kivo::test::streamFixture("l3_128_id3v1v2.mp3"));
+    EXPECT_NE(r.out.find("title: Kivo test\nartist: Kivo\nalbum: Fixtures\n"), std::string::npos)
+        << r.out;
     r = run("--info " + kivo::test::streamFixture("l2_192_stereo.mp2"));
     EXPECT_NE(r.out.find("Xing header: no"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("encoder delay"), std::string::npos);

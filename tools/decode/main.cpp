@@ -221,8 +221,8 @@ int main(int argc, char** argv) {
         return fail(inputName, "no MPEG audio stream");
     }
     if (options.info) {
-        const auto info =
-            kivo::tools::gatherStreamInfo(walker, [&] { slideWindow(input, walker); });
+        auto info = kivo::tools::gatherStreamInfo(walker, [&] { slideWindow(input, walker); });
+        info.tags = kivo::tools::readTagText(inputName);
         std::fputs(kivo::tools::formatStreamInfo(info).c_str(), stdout);
         return 0;
     }

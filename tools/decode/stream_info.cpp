@@ -110,7 +110,13 @@ std::string formatStreamInfo(const StreamInfo& info) {
                   static_cast<long long>(totalMs / 60000),
                   static_cast<long long>(totalMs / 1000 % 60),
                   static_cast<long long>(totalMs % 1000), info.seconds, xing);
-    std::string out = text;
+    std::string out;
+    const std::pair<const char*, const std::string*> tags[] = {
+        {"title", &info.tags.title}, {"artist", &info.tags.artist}, {"album", &info.tags.album}};
+    for (const auto& [name, value] : tags) {
+        if (!value->empty()) out += std::string(name) + ": " + *value + "\n";
+    }
+    out += text;
     if (!info.encoder.empty() || info.encoderDelay >= 0) {
         std::snprintf(text, sizeof text,
                       "encoder: %s\nencoder delay: %d samples\npadding: %d samples\n",

@@ -269,8 +269,7 @@ private:
         // The time heard, from the same percentage the bar shows.
         std::string time;
         if (seconds_ > 0) {
-            time = "  " + play::minutesAndSeconds(seconds_ * percent_ / 100) + " / " +
-                   play::minutesAndSeconds(seconds_);
+            time = "  " + clockTime(seconds_ * percent_ / 100) + " / " + clockTime(seconds_);
         }
         std::printf("\r\033[K%s [%s] %3d%%%s%s", name.c_str(), bar.c_str(), percent_, time.c_str(),
                     paused_ ? "  (paused)" : "");
@@ -400,7 +399,7 @@ int main(int argc, char** argv) {
         if (!player) return false;
         percent = std::clamp(startPercent, 0, 99);
         failed = false;
-        status.song(baseName(file), list.current(), files.size(), play::songSeconds(file));
+        status.song(baseName(file), list.current(), files.size(), songSeconds(file));
         engine.newPlay(player, play::MessageWindow::kHandle, startPercent);
         return true;
     };

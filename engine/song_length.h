@@ -5,12 +5,12 @@
 
 #include <string>
 
-namespace kivo::play {
+namespace kivo {
 
 // Seconds, or a negative number when the file holds no stream to measure.
 double songSeconds(const std::string& path);
 
 // "m:ss", or "h:mm:ss" from an hour on.
-std::string minutesAndSeconds(double seconds);
+std::string clockTime(double seconds);
 
-}  // namespace kivo::play
+}  // namespace kivo

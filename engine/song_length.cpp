@@ -9,7 +9,7 @@
 #include "frame_walker.h"
 #include "mpeg/frame_length.h"
 
-namespace kivo::play {
+namespace kivo {
 
 namespace {
 // Enough for the stream search and a Xing header behind some junk.
@@ -40,7 +40,7 @@ double songSeconds(const std::string& path) {
     return rate > 1 ? samples / rate : -1;
 }
 
-std::string minutesAndSeconds(double seconds) {
+std::string clockTime(double seconds) {
     const long whole = seconds > 0 ? static_cast<long>(seconds) : 0;
     char text[32];
     if (whole >= 3600) {
@@ -52,4 +52,4 @@ std::string minutesAndSeconds(double seconds) {
     return text;
 }
 
-}  // namespace kivo::play
+}  // namespace kivo

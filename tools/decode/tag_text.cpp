@@ -1,0 +1,138 @@
+#include "tag_text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "id3_tags.h"
+
+namespace kivo::tools {
+
+namespace {
+
+// Tags larger than this (cover pictures) are read no further: text frames come first.
+constexpr size_t kMostTagBytes = size_t{1} << 20;
+
+uint32_t synchsafe(const uint8_t* p) {
+    return uint32_t(p[0] & 0x7F) << 21 | (p[1] & 0x7F) << 14 | (p[2] & 0x7F) << 7 | (p[3] & 0x7F);
+}
+
+void appendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+        out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+        out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
+                char(0x80 | (c & 0x3F))};
+    }
+}
+
+std::string latin1(const uint8_t* p, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n && p[i] != 0; ++i) appendUtf8(out, p[i]);
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+std::string utf16(const uint8_t* p, size_t n, bool bigEndian) {
+    if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
+        bigEndian = p[0] == 0xFE;
+        p += 2, n -= 2;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        uint32_t c = bigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
+        if (c == 0) break;
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < n) {
+            const uint32_t low =
+                bigEndian ? (p[i + 2] << 8 | p[i + 3]) : (p[i + 3] << 8 | p[i + 2]);
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string frameText(const uint8_t* p, size_t n) {
+    if (n < 1) return {};
+    switch (p[0]) {
+        case 1:
+            return utf16(p + 1, n - 1, false);
+        case 2:
+            return utf16(p + 1, n - 1, true);
+        case 3:
+            return std::string(reinterpret_cast<const char*>(p + 1),
+                               strnlen(reinterpret_cast<const char*>(p + 1), n - 1));
+        default:
+            return latin1(p + 1, n - 1);
+    }
+}
+
+void readVersion2(const std::vector<uint8_t>& tag, int version, TagText* text) {
+    const size_t idBytes = version == 2 ? 3 : 4;
+    const size_t headerBytes = version == 2 ? 6 : 10;
+    size_t at = kId3v2HeaderBytes;
+    // An extended header (its size counted without itself in 2.3, with it in 2.4) is passed.
+    if (version >= 3 && (tag[5] & 0x40) && at + 4 <= tag.size()) {
+        const uint8_t* e = tag.data() + at;
+        at += version == 3 ? (uint32_t(e[0]) << 24 | e[1] << 16 | e[2] << 8 | e[3]) + 4
+                           : synchsafe(e);
+    }
+    while (at + headerBytes <= tag.size() && tag[at] != 0) {
+        const uint8_t* h = tag.data() + at;
+        uint32_t size = version == 2 ? uint32_t(h[3]) << 16 | h[4] << 8 | h[5]
+                                     : uint32_t(h[4]) << 24 | h[5] << 16 | h[6] << 8 | h[7];
+        // 2.4 counts frame sizes in seven-bit bytes.
+        if (version == 4)
+            size = (h[4] & 0x7F) << 21 | (h[5] & 0x7F) << 14 | (h[6] & 0x7F) << 7 | (h[7] & 0x7F);
+        at += headerBytes;
+        if (size > tag.size() - at) break;
+        const std::string id(reinterpret_cast<const char*>(h), idBytes);
+        // Compressed or encrypted frames are passed over.
+        const bool plain = version == 2 || (h[9] & (version == 3 ? 0xC0 : 0x0C)) == 0;
+        std::string* field = id == "TIT2" || id == "TT2"   ? &text->title
+                             : id == "TPE1" || id == "TP1" ? &text->artist
+                             : id == "TALB" || id == "TAL" ? &text->album
+                                                           : nullptr;
+        if (field && plain && field->empty()) *field = frameText(tag.data() + at, size);
+        at += size;
+    }
+}
+
+}  // namespace
+
+TagText readTagText(const std::string& path) {
+    TagText text;
+    if (path == "-") return text;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return text;
+    uint8_t header[kId3v2HeaderBytes];
+    if (std::fread(header, 1, sizeof header, file.get()) == sizeof header) {
+        if (const auto h = parseId3v2Header(header, sizeof header);
+            h && h->majorVersion >= 2 && h->majorVersion <= 4 && !(h->flags & 0x80)) {
+            std::vector<uint8_t> tag(kId3v2HeaderBytes + std::min<size_t>(h->size, kMostTagBytes));
+            std::memcpy(tag.data(), header, sizeof header);
+            tag.resize(kId3v2HeaderBytes + std::fread(tag.data() + kId3v2HeaderBytes, 1,
+                                                      tag.size() - kId3v2HeaderBytes, file.get()));
+            readVersion2(tag, h->majorVersion, &text);
+        }
+    }
+    uint8_t tail[kId3v1Bytes];
+    if ((text.title.empty() || text.artist.empty() || text.album.empty()) &&
+        std::fseek(file.get(), -long(kId3v1Bytes), SEEK_END) == 0 &&
+        std::fread(tail, 1, sizeof tail, file.get()) == sizeof tail &&
+        std::memcmp(tail, "TAG", 3) == 0) {
+        if (text.title.empty()) text.title = latin1(tail + 3, 30);
+        if (text.artist.empty()) text.artist = latin1(tail + 33, 30);
+        if (text.album.empty()) text.album = latin1(tail + 63, 30);
+    }
+    return text;
+}
+
+}  // namespace kivo::tools
