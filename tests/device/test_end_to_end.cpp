@@ -169,6 +169,18 @@ TEST_F(EndToEnd, ARepeatedListPlaysEverySongInTurnEveryTime) {
     EXPECT_TRUE(heard.pcm == expected);
 }
 
+TEST_F(EndToEnd, StandardInputPlaysWhatTheFileDoes) {
+    const fs::path song = data("streams/l3_128_id3v1v2.mp3");  // tags at both ends
+    const Wav reference = decoded(song);
+    const fs::path out = dir_ / "piped.wav";
+    const Outcome r =
+        run("(cat " + quoted(song) + " | '" + KIVO_PLAY + "' --device wav:" + quoted(out) + " -)");
+    EXPECT_EQ(r.status, 0) << r.output;
+    const Wav heard = readWav(out);
+    ASSERT_TRUE(heard.valid);
+    EXPECT_TRUE(heard.pcm == reference.pcm);
+}
+
 TEST_F(EndToEnd, AStartPercentageSkipsTheBeginningOfTheSong) {
     const fs::path song = data("play/l2-cbr.mp2");
     const Wav whole = decoded(song);

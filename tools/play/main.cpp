@@ -377,7 +377,13 @@ int main(int argc, char** argv) {
 
     play::MessageWindow window;
     setNotifyWindows(&window);
-    play::RawKeys keys;
+#ifdef _WIN32
+    const bool audioOnStandardInput = false;
+#else
+    // "-" is standard input, played once from its start without seeking.
+    const bool audioOnStandardInput = std::find(files.begin(), files.end(), "-") != files.end();
+#endif
+    play::RawKeys keys(audioOnStandardInput);
     Engine engine;
     StatusLine status(options.quiet);
     SongList list(files.size(), options.repeat);
@@ -392,22 +398,26 @@ int main(int argc, char** argv) {
         while (window.take()) {
         }
         const std::string& file = files[list.current()];
-        std::vector<char> one(file.begin(), file.end());
+        const bool standardInput = audioOnStandardInput && file == "-";
+        const std::string source = standardInput ? "/dev/stdin" : file;
+        std::vector<char> one(source.begin(), source.end());
         one.push_back('\0');
         one.push_back('\0');
         player = engine.createPlayer(one, 1);
         if (!player) return false;
         percent = std::clamp(startPercent, 0, 99);
         failed = false;
-        status.song(baseName(file), list.current(), files.size(), songSeconds(file));
+        status.song(standardInput ? "standard input" : baseName(file), list.current(), files.size(),
+                    standardInput ? -1 : songSeconds(file));
         engine.newPlay(player, play::MessageWindow::kHandle, startPercent);
         return true;
     };
+    auto fromPipe = [&] { return audioOnStandardInput && files[list.current()] == "-"; };
     bool finished = !startSong(options.startPercent);
     if (finished) std::fprintf(stderr, "kivo-play: out of memory\n");
 
     // Keys only from a terminal or a pipe that is still open.
-    bool watchKeys = keys.active() || !::isatty(STDIN_FILENO);
+    bool watchKeys = keys.active() || (!audioOnStandardInput && !::isatty(STDIN_FILENO));
     using Clock = std::chrono::steady_clock;
     Clock::time_point idleSince{};
     auto advance = [&](bool played) { finished = !list.next(played) || !startSong(0); };
@@ -448,6 +458,9 @@ int main(int argc, char** argv) {
                 if (state == kPlayStatePlaying) engine.setPauseState(player, 1);
                 if (state == kPlayStatePaused) engine.setPauseState(player, 0);
                 status.paused(engine.getPlayState(player) == kPlayStatePaused);
+            } else if (fromPipe()) {
+                // Standard input cannot go back or jump: only n (and q) act on it.
+                if (key == 'n' || key == 'N') advance(false);
             } else if (key == play::kKeyLeft || key == play::kKeyRight) {
                 finished = !startSong(seekTarget(key, percent));
                 status.paused(false);

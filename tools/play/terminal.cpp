@@ -3,28 +3,36 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 
 namespace kivo::play {
 
-RawKeys::RawKeys() {
-    if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+RawKeys::RawKeys(bool audioOnStandardInput) {
+    if (audioOnStandardInput) {
+        fd_ = ::open("/dev/tty", O_RDONLY | O_CLOEXEC);
+        ownsFd_ = fd_ >= 0;
+        if (!ownsFd_) return;  // no terminal: no keys
+    }
+    if (!::isatty(fd_) || ::tcgetattr(fd_, &saved_) != 0) return;
     termios raw = saved_;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
-    active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    active_ = ::tcsetattr(fd_, TCSANOW, &raw) == 0;
 }
 
 RawKeys::~RawKeys() {
-    if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    if (active_) ::tcsetattr(fd_, TCSANOW, &saved_);
+    if (ownsFd_) ::close(fd_);
 }
 
 namespace {
 
-int readByte() {
+int readByte(int fd) {
     unsigned char c;
-    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    const ssize_t n = ::read(fd, &c, 1);
     if (n == 1) return c;
     return n == 0 ? 0 : -1;
 }
@@ -32,11 +40,12 @@ int readByte() {
 }  // namespace
 
 int RawKeys::read() {
-    const int c = readByte();
+    if (fd_ < 0) return 0;
+    const int c = readByte(fd_);
     // An arrow key comes as ESC [ A..D, all three bytes at once.
     if (c != 0x1B) return c;
-    if (readByte() != '[') return c;
-    switch (readByte()) {
+    if (readByte(fd_) != '[') return c;
+    switch (readByte(fd_)) {
         case 'A':
             return kKeyUp;
         case 'B':
@@ -51,8 +60,8 @@ int RawKeys::read() {
 }
 
 Wakeup RawKeys::wait(const MessageWindow& window, bool watchKeys, int timeoutMs) {
-    pollfd fds[2] = {{window.waitDescriptor(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    const int ready = ::poll(fds, watchKeys ? 2 : 1, timeoutMs);
+    pollfd fds[2] = {{window.waitDescriptor(), POLLIN, 0}, {fd_, POLLIN, 0}};
+    const int ready = ::poll(fds, watchKeys && fd_ >= 0 ? 2 : 1, timeoutMs);
     Wakeup wakeup;
     wakeup.failed = ready < 0 && errno != EINTR;
     wakeup.message = ready > 0 && (fds[0].revents & POLLIN);

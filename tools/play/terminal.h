@@ -28,7 +28,9 @@ struct Wakeup {
 
 class RawKeys {
 public:
-    RawKeys();
+    // `audioOnStandardInput`: the keys come from the terminal itself (/dev/tty), not from
+    // standard input, which carries the sound.
+    explicit RawKeys(bool audioOnStandardInput = false);
     ~RawKeys();
     RawKeys(const RawKeys&) = delete;
     RawKeys& operator=(const RawKeys&) = delete;
@@ -48,6 +50,8 @@ private:
     bool outputModeSet_ = false;
 #else
     termios saved_{};
+    int fd_ = 0;  // where the keys come from
+    bool ownsFd_ = false;
 #endif
 };
 

@@ -17,7 +17,7 @@ HANDLE input() {
 
 }  // namespace
 
-RawKeys::RawKeys() {
+RawKeys::RawKeys(bool) {
     DWORD mode = 0;
     if (GetConsoleMode(input(), &mode)) {
         savedInputMode_ = mode;
