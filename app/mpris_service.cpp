@@ -8,9 +8,9 @@
 
 #include "kivo.h"
 #include "mpris_player.h"
-#include "song_info.h"
 #include "mpris_root.h"
 #include "single_instance.h"
+#include "song_info.h"
 
 namespace kivo {
 

@@ -27,7 +27,7 @@ struct StreamInfo {
     int32_t encoderDelay = -1;
     int32_t encoderPadding = -1;
     int64_t samples = 0;  // per channel, as decoded without the encoder's delay and padding
-    TagText tags;  // from the file, when it has them
+    TagText tags;         // from the file, when it has them
 };
 
 // Walks every frame from the walker's position on; the walker has found the stream.
