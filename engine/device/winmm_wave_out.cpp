@@ -10,8 +10,9 @@
 //
 // winmm marks a header done by the audio clock, and the sound system still holds a short tail
 // of it then: a caller that resets or closes the device at once cuts the end of the song off.
-// So the last buffer of the queue is reported a little later than winmm marks it, unless more
-// sound follows it or the caller resets the device.
+// So the last buffer of the queue is reported only once winmm's playback position has reached
+// the end of everything written (or after a limit, for a position that never gets there),
+// unless more sound follows it or the caller resets the device.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <mmsystem.h>
@@ -32,8 +33,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the sound system may still hold sound that winmm's clock counts as played.
-constexpr auto kTail = std::chrono::milliseconds(100);
+// The last buffer waits at least kTailMin (the sound system's own latency, which a position
+// may not count) and at most kTailLimit for the playback position to reach its end, looking at
+// the position every kTailLookMs meanwhile.
+constexpr auto kTailMin = std::chrono::milliseconds(100);
+constexpr auto kTailLimit = std::chrono::milliseconds(1000);
+constexpr DWORD kTailLookMs = 10;
 
 DeviceResult resultOf(MMRESULT result) {
     if (result == MMSYSERR_NOERROR) return DeviceResult::Ok;
@@ -61,6 +66,9 @@ private:
     void run();
     // Reports the buffers played so far; answers how long to wait for the last one's tail.
     DWORD reportPlayed(std::unique_lock<std::mutex>& lock);
+    // Whether the playback position has reached the end of what was written; called without
+    // the bookkeeping lock.
+    bool positionReached(uint32_t writtenBytes);
 
     const UINT deviceId_;
     HWAVEOUT handle_ = nullptr;
@@ -74,9 +82,11 @@ private:
     std::map<DeviceBuffer*, std::unique_ptr<WAVEHDR>> headers_;
     std::deque<DeviceBuffer*> queue_;  // written and not yet reported done, oldest first
     bool stopping_ = false;
-    bool resetting_ = false;        // every buffer winmm marks done goes back at once
-    Clock::time_point tailPlayed_;  // when the last buffer's tail will have been heard
+    bool resetting_ = false;          // every buffer winmm marks done goes back at once
+    Clock::time_point tailEarliest_;  // the last buffer is not reported before
+    Clock::time_point tailLimit_;     // and is reported then, whatever the position says
     bool tailWaiting_ = false;
+    uint32_t writtenBytes_ = 0;  // since open or reset, as winmm's byte position counts (mod 2^32)
 };
 
 WinmmDevice::~WinmmDevice() {
@@ -161,6 +171,7 @@ DeviceResult WinmmDevice::write(DeviceBuffer* buffer) {
         // In the queue before winmm can mark it done, so the reporting thread finds it.
         buffer->queued = true;
         queue_.push_back(buffer);
+        writtenBytes_ += buffer->bytes;
         // A buffer held back for its tail has sound behind it now.
         if (tailWaiting_) SetEvent(event_);
     }
@@ -169,6 +180,7 @@ DeviceResult WinmmDevice::write(DeviceBuffer* buffer) {
         std::lock_guard lock(mutex_);
         buffer->queued = false;
         std::erase(queue_, buffer);
+        writtenBytes_ -= buffer->bytes;
     }
     return result;
 }
@@ -212,6 +224,7 @@ DeviceResult WinmmDevice::reset() {
     SetEvent(event_);
     reported_.wait(lock, [&] { return queue_.empty(); });
     resetting_ = false;
+    writtenBytes_ = 0;  // the reset has set the position back to 0
     return result;
 }
 
@@ -250,12 +263,25 @@ DWORD WinmmDevice::reportPlayed(std::unique_lock<std::mutex>& lock) {
             const auto now = Clock::now();
             if (!tailWaiting_) {
                 tailWaiting_ = true;
-                tailPlayed_ = now + kTail;
+                tailEarliest_ = now + kTailMin;
+                tailLimit_ = now + kTailLimit;
             }
-            if (now < tailPlayed_) {
+            if (now < tailEarliest_) {
                 wait = static_cast<DWORD>(
-                    std::chrono::ceil<std::chrono::milliseconds>(tailPlayed_ - now).count());
+                    std::chrono::ceil<std::chrono::milliseconds>(tailEarliest_ - now).count());
                 break;
+            }
+            if (now < tailLimit_) {
+                const uint32_t written = writtenBytes_;
+                lock.unlock();
+                const bool heard = positionReached(written);
+                lock.lock();
+                // A write or a reset may have come meanwhile: look at the queue again.
+                if (!heard) {
+                    wait = kTailLookMs;
+                    break;
+                }
+                if (queue_.size() != 1 || resetting_ || writtenBytes_ != written) continue;
             }
         }
         tailWaiting_ = false;
@@ -268,6 +294,17 @@ DWORD WinmmDevice::reportPlayed(std::unique_lock<std::mutex>& lock) {
     }
     reported_.notify_all();
     return wait;
+}
+
+bool WinmmDevice::positionReached(uint32_t writtenBytes) {
+    MMTIME position{};
+    position.wType = TIME_BYTES;
+    if (waveOutGetPosition(handle_, &position, sizeof(position)) != MMSYSERR_NOERROR ||
+        position.wType != TIME_BYTES) {
+        return false;  // no position to go by: the limit decides
+    }
+    // Modular distance, so that the count may wrap after 4 GiB.
+    return static_cast<int32_t>(position.u.cb - writtenBytes) >= 0;
 }
 
 void WinmmDevice::run() {
