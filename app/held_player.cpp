@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "notify_messages.h"
+#include "notify_window.h"
+#include "play_failure.h"
+
 namespace kivo {
 
 HeldPlayer::HeldPlayer() {
@@ -15,6 +19,14 @@ HeldPlayer::~HeldPlayer() {
 void HeldPlayer::play(std::string_view path, int startPercent, WindowHandle notifyWindow) {
     remove();
     if (path.empty()) return;
+    // The engine's list separates paths with NUL, so a list item holding one would play as the
+    // part before it. No file has such a name: the song cannot open, and ends as the engine
+    // ends one that cannot.
+    if (path.find('\0') != std::string_view::npos) {
+        postToWindow(notifyWindow, WM_PLAYFAILED, kFailCannotOpen);
+        postToWindow(notifyWindow, WM_PLAYPROGRESS, 100);
+        return;
+    }
     // A list of one path: the path, its NUL and the NUL that ends the list.
     std::string list(path);
     list.push_back('\0');

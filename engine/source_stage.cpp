@@ -1,36 +1,11 @@
 #include "source_stage.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <limits>
 
 #include "audio_span.h"
+#include "song_file.h"
 
 namespace kivo {
-
-namespace {
-
-StageResult openErrorOf(int error) {
-    switch (error) {
-        case ENOENT:
-            return kNoSuchFile;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kAccessDenied;
-        case EINVAL:
-        case ENAMETOOLONG:
-            return kInvalidName;
-        case EMFILE:
-        case ENFILE:
-            return kTooManyOpenFiles;
-        default:
-            return kOpenFailed;
-    }
-}
-
-}  // namespace
 
 SourceStage::~SourceStage() {
     requestStop();
@@ -49,13 +24,9 @@ StageResult SourceStage::setPath(const char* path) {
 }
 
 StageResult SourceStage::openFile() {
-    std::error_code error;
-    if (std::filesystem::is_directory(path_, error)) return kNotRegularFile;
-    errno = 0;
-    file_ = std::fopen(path_.c_str(), "rb");
-    if (!file_) return openErrorOf(errno);
-    audio_ = measureAudioSpan(file_);
-    return kStageOk;
+    const StageResult opened = openSongFile(path_, &file_);
+    if (opened == kStageOk) audio_ = measureAudioSpan(file_);
+    return opened;
 }
 
 StageResult SourceStage::start(ByteRing** ring) {

@@ -114,6 +114,7 @@ void VirtualDevice::run() {
     Clock::time_point playedUntil = Clock::now();
     Clock::duration remainingAtPause{};
     uint32_t offset = 0;  // bytes of the oldest buffer already played
+    uint64_t playedBytes = 0;
 
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -164,6 +165,9 @@ void VirtualDevice::run() {
         consume(buffer->data + offset, chunk);
         lock.lock();
         offset += chunk;
+        playedBytes += chunk;
+        // A sound card pulled out: it goes on against the clock, as the real backends do.
+        if (options_.lostAfterBytes > 0 && playedBytes >= options_.lostAfterBytes) markLost();
         if (paced) {
             // Small lateness of the thread is caught up; an idle gap is not.
             if (playedUntil < now - std::chrono::milliseconds(50)) playedUntil = now;

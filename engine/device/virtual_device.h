@@ -48,6 +48,7 @@ private:
 struct VirtualDeviceOptions {
     double speed = 1.0;                     // 1 real time, 10 ten times as fast, 0 or less unpaced
     bool refuseOpen = false;                // every open fails, as with a missing sound card
+    uint64_t lostAfterBytes = 0;            // lost once it has played this much (0: never)
     bool recordPcm = true;                  // keep the played PCM in the log
     std::shared_ptr<VirtualDeviceLog> log;  // none: record nothing
 };

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app_fixture.h"
@@ -40,6 +41,7 @@ protected:
                 logs_.push_back(log);
                 options.speed = speed_;
                 options.refuseOpen = refuseOpen_;
+                options.lostAfterBytes = std::exchange(loseNextDeviceAfter_, 0);
             }
             options.log = log;
             return device::createVirtualDevice(options);
@@ -60,6 +62,11 @@ protected:
     void refuseSoundDevices() {
         std::lock_guard lock(mutex_);
         refuseOpen_ = true;
+    }
+    // The next device opened is lost once it has played `bytes`, as when the sound server dies.
+    void loseNextDeviceAfter(uint64_t bytes) {
+        std::lock_guard lock(mutex_);
+        loseNextDeviceAfter_ = bytes;
     }
 
     // A copy of fixture song 'A', 'B' or 'C' under `name` in `folder` (the song folder unless
@@ -132,8 +139,7 @@ protected:
     }
     bool showsPlayLook() {
         return window().playButton->caption() == "播放" &&
-               window().playButton->normalPicture() ==
-                   skinPicture("playButton-play.gif");
+               window().playButton->normalPicture() == skinPicture("playButton-play.gif");
     }
 
     // The engine's progress event as the label receives it.
@@ -150,6 +156,7 @@ private:
     std::vector<std::shared_ptr<device::VirtualDeviceLog>> logs_;
     double speed_ = 0;
     bool refuseOpen_ = false;
+    uint64_t loseNextDeviceAfter_ = 0;
 };
 
 // What the engine posts to a label, in the order it is delivered, with the thread it is

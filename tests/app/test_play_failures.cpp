@@ -1,6 +1,8 @@
 // Songs that cannot play, as the user meets them through the engine and virtual devices: the
 // companion names the song and the reason, the play look comes back, the list goes on, and a
 // list where nothing can play, or a machine without a sound device, stops with one message.
+#include <sys/stat.h>
+
 #include <QTimer>
 
 #include "playback_fixture.h"
@@ -102,6 +104,84 @@ TEST_F(PlayFailuresTest, WithoutASoundDeviceOneMessageSaysSoAndNothingPlays) {
     EXPECT_EQ(state(), kPlayStateIdle);
     EXPECT_TRUE(showsPlayLook());
     EXPECT_EQ(window().progressBar->position(), 0);
+}
+
+TEST_F(PlayFailuresTest, ASoundDeviceLostMidSongIsSaidAndStopsTheListUntilTheNextPlay) {
+    const std::vector<std::string> songs = {song('A', "a.mp3"), song('B', "b.mp3")};
+    showSongs(songs);
+    window().menus().setChecked("loopPlayItem", false);
+    window().menus().setChecked("sequentialPlayItem", true);
+    setSpeed(1);
+    loseNextDeviceAfter(44100 * 4 / 4);  // a quarter of a second
+    BalloonAtEachMessage said(window().nowPlayingLabel, window().tipBalloon);
+    const size_t devices = deviceCount();
+    doubleClick(0);
+    ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() == 1; }));
+    settle();
+    EXPECT_EQ(said.failures, 1);
+    EXPECT_EQ(balloonText(), "亲！声音设备突然不见了，\r\n\r\n【" + songs[0] +
+                                 "】Kivo先停下来啦！请检查一下音箱或耳机，再点播放吧！呜呜~~~~~");
+    EXPECT_EQ(state(), kPlayStateIdle);
+    EXPECT_TRUE(showsPlayLook());
+    EXPECT_EQ(deviceCount(), devices + 1) << "the list went on without a sound device";
+    EXPECT_LT(lastLog()->pcmBytes(), 44100u * 4) << "the song played on into nothing";
+    // The next Play opens a device again, and the song is heard.
+    setSpeed(0);
+    window().playButton->click();
+    ASSERT_TRUE(playsAfter(devices + 1, kRateA));
+    ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() >= 2; }));
+    EXPECT_EQ(said.failures, 1);
+}
+
+// Things in the list that are not songs, and a song whose file changes while it plays: none
+// blocks the window or ends the list; each is said, and the list goes on to a song that plays.
+TEST_F(PlayFailuresTest, PipesDevicesFoldersZerosAndFilesChangedWhilePlayingGetAnOutcome) {
+    const std::string fifo = songFolder_ + "/pipe.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // an open that waits would block for good
+    const std::string zeros = songFolder_ + "/zeros.mp3";
+    writeFile(zeros, "");
+    std::filesystem::resize_file(zeros, 2ull << 30);  // 2 GB, sparse
+    const std::string withNul = song('A', "nul") + std::string(1, '\0') + ".mp3";
+    std::vector<std::string> songs = {fifo,    "/dev/zero", songFolder_,
+                                      withNul, zeros,       song('B', "b.mp3")};
+    showSongs(songs);
+    window().menus().setChecked("loopPlayItem", false);
+    window().menus().setChecked("sequentialPlayItem", true);
+    BalloonAtEachMessage said(window().nowPlayingLabel, window().tipBalloon);
+    const size_t devices = deviceCount();
+    doubleClick(0);
+    ASSERT_TRUE(playsAfter(devices, kRateB));
+    ASSERT_EQ(said.atEnds.size(), 5u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(said.atEnds[i], failedMessage(songs[i], "它不是一个文件"));
+    EXPECT_EQ(said.atEnds[3], failedMessage(withNul, "文件找不到或者打不开"));
+    EXPECT_EQ(said.atEnds[4], failedMessage(zeros, "里面没有能播放的MP3音乐"));
+    EXPECT_EQ(playedRates(), std::vector<int>{kRateB}) << "the part before the NUL was played";
+    ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() == 6; }));  // and the song's end
+
+    // Ten seconds of song, more than the engine reads ahead, played in real time; the file is
+    // deleted, replaced or cut short once it plays: the song still ends, with nothing said.
+    std::string once = readFile(song('A', "once.mp3")), tenSeconds;
+    for (int i = 0; i < 5; ++i) tenSeconds += once;
+    setSpeed(4);
+    for (const char* change : {"delete", "replace", "truncate"}) {
+        const std::string path = songFolder_ + "/" + change + ".mp3";
+        writeFile(path, tenSeconds);
+        showSongs({path});
+        window().menus().setChecked("singlePlayItem", true);
+        const size_t failures = said.failures, ends = said.atEnds.size();
+        doubleClick(0);
+        ASSERT_TRUE(waitUntil([&] { return window().progressBar->position() >= 10; })) << change;
+        if (std::string(change) == "delete") std::filesystem::remove(path);
+        if (std::string(change) == "replace") {
+            writeFile(path + ".new", "not a song");
+            std::filesystem::rename(path + ".new", path);
+        }
+        if (std::string(change) == "truncate") std::filesystem::resize_file(path, 1000);
+        ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() == ends + 1; })) << change;
+        EXPECT_EQ(said.failures, failures) << change;
+        EXPECT_EQ(state(), kPlayStateIdle) << change;
+    }
 }
 
 // Pause at 40 %, continue: the song goes on from where the ear was, at most one percent back
