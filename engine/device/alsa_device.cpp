@@ -2,14 +2,12 @@
 // memory, sleeps in poll() until ALSA wants more or a command arrives, and reports a buffer
 // done only once ALSA's delay shows that its last frame has been played.
 //
-// Positions are counted in frames since the device was opened: `written` frames have been
-// given to ALSA, `played` of them have left the speaker, and each buffer handed over whole
-// has the position of its end. When the queue runs dry, silence is written behind the last
-// buffer: sound servers hold back a short tail until more follows, and the silence pushes it
-// out. When the PCM cannot pause in place, pausing drops what ALSA holds and moves the write
-// cursor back to the played position, so the resumed sound neither skips nor repeats. A device
-// that fails while playing goes on silently against the clock, so that the caller still sees
-// its buffers come back at the pace of the sound.
+// Where the stream stands is kept by StreamPosition. When the queue runs dry, silence is
+// written behind the last buffer: sound servers hold back a short tail until more follows, and
+// the silence pushes it out. When the PCM cannot pause in place, pausing drops what ALSA holds
+// and moves the write cursor back to the played position, so the resumed sound neither skips
+// nor repeats. A device that fails while playing is lost: the rest of the queue plays silently
+// against the clock.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -17,11 +15,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <mutex>
 #include <vector>
 
 #include "device/device_backends.h"
+#include "device/stream_position.h"
 
 namespace kivo::device {
 
@@ -67,8 +65,7 @@ private:
     std::string openError() const override { return openError_; }
 
     bool configure(const WaveFormat& format);
-    uint64_t framesOf(const DeviceBuffer* buffer) const { return buffer->bytes / frameBytes_; }
-    // Brings `played_` up to date and reports the buffers that have been played.
+    // Brings the played position up to date and reports the buffers that have been played.
     void settle(std::unique_lock<std::mutex>& lock);
     // Hands ALSA as much of the queue as it takes.
     void feed(std::unique_lock<std::mutex>& lock);
@@ -95,16 +92,9 @@ private:
     uint64_t bufferFrames_ = 0;
 
     // Owned by the device thread.
-    uint64_t written_ = 0;
-    uint64_t played_ = 0;
-    std::deque<uint64_t> ends_;  // end positions of the oldest buffers, those handed over whole
-    size_t writeIndex_ = 0;      // queue index of the buffer being handed over (= ends_.size())
-    uint32_t writeOffset_ = 0;   // bytes of it already handed over
+    StreamPosition position_;  // silent once ALSA failed
     bool hwPaused_ = false;
     uint64_t padded_ = 0;  // frames of silence behind the last buffer handed over
-    bool broken_ = false;  // ALSA failed: play silently against the clock
-    double silentPlayed_ = 0;
-    Clock::time_point silentTick_;
     Clock::time_point lastFeed_;
 };
 
@@ -129,12 +119,9 @@ bool AlsaDevice::openBackend(const WaveFormat& format) {
     }
     frameBytes_ = static_cast<uint32_t>(format.blockAlign());
     rate_ = static_cast<unsigned>(format.sampleRate);
-    written_ = played_ = 0;
-    ends_.clear();
-    writeIndex_ = writeOffset_ = 0;
-    hwPaused_ = broken_ = false;
+    position_.start(rate_, frameBytes_);
+    hwPaused_ = false;
     padded_ = 0;
-    silentPlayed_ = 0;
     return true;
 }
 
@@ -197,11 +184,9 @@ void AlsaDevice::wakeThread() {
 }
 
 void AlsaDevice::fail() {
-    if (broken_) return;
-    broken_ = true;
+    if (position_.silent()) return;
+    position_.goSilent();
     markLost();
-    silentPlayed_ = static_cast<double>(played_);
-    silentTick_ = Clock::now();
     snd_pcm_drop(pcm_);
 }
 
@@ -212,16 +197,12 @@ void AlsaDevice::recover(int error) {
         fail();
         return;
     }
-    played_ = written_;
+    position_.heardAll();
 }
 
 void AlsaDevice::settle(std::unique_lock<std::mutex>& lock) {
-    if (broken_) {
-        const auto now = Clock::now();
-        silentPlayed_ += std::chrono::duration<double>(now - silentTick_).count() * rate_;
-        silentTick_ = now;
-        silentPlayed_ = std::min(silentPlayed_, static_cast<double>(written_));
-        played_ = std::max(played_, static_cast<uint64_t>(silentPlayed_));
+    if (position_.silent()) {
+        position_.runSilently();
     } else {
         const snd_pcm_state_t state = snd_pcm_state(pcm_);
         snd_pcm_sframes_t delay = 0;
@@ -231,33 +212,21 @@ void AlsaDevice::settle(std::unique_lock<std::mutex>& lock) {
             fail();
         } else if (state == SND_PCM_STATE_RUNNING && snd_pcm_delay(pcm_, &delay) == 0) {
             // Before the start nothing plays, whatever a plugin's delay may say.
-            const uint64_t pending = std::clamp<snd_pcm_sframes_t>(delay, 0, written_);
-            played_ = std::max(played_, written_ - pending);
+            position_.pendingAre(static_cast<uint64_t>(std::max<snd_pcm_sframes_t>(delay, 0)));
         }
     }
-    size_t count = 0;
-    while (count < ends_.size() && ends_[count] <= played_) ++count;
-    if (count == 0) return;
-    ends_.erase(ends_.begin(), ends_.begin() + static_cast<ptrdiff_t>(count));
-    writeIndex_ -= count;
-    reportDone(lock, count);
+    if (const size_t count = position_.takeHeard(); count > 0) reportDone(lock, count);
 }
 
 void AlsaDevice::feed(std::unique_lock<std::mutex>& lock) {
-    while (writeIndex_ < queue_.size()) {
-        const DeviceBuffer* buffer = queue_[writeIndex_];
-        const uint64_t frames = framesOf(buffer) - writeOffset_ / frameBytes_;
-        if (frames == 0) {
-            ends_.push_back(written_);
-            ++writeIndex_;
-            writeOffset_ = 0;
-            continue;
-        }
+    while (position_.writeIndex() < queue_.size()) {
+        const DeviceBuffer* buffer = queue_[position_.writeIndex()];
+        const uint64_t frames = position_.framesLeft(buffer);
         snd_pcm_sframes_t n = static_cast<snd_pcm_sframes_t>(frames);
-        if (!broken_) {
+        if (!position_.silent() && frames > 0) {
             // Only this thread removes buffers, so the bytes stay valid without the lock.
             lock.unlock();
-            n = snd_pcm_writei(pcm_, buffer->data + writeOffset_, frames);
+            n = snd_pcm_writei(pcm_, buffer->data + position_.writeOffset(), frames);
             lock.lock();
             if (n == -EAGAIN) return;
             if (n == -EPIPE || n == -ESTRPIPE) {
@@ -269,16 +238,16 @@ void AlsaDevice::feed(std::unique_lock<std::mutex>& lock) {
                 continue;
             }
         }
-        written_ += static_cast<uint64_t>(n);
-        writeOffset_ += static_cast<uint32_t>(n) * frameBytes_;
+        position_.handedOver(buffer, static_cast<uint64_t>(n));
+        if (n == 0) continue;
         lastFeed_ = Clock::now();
         padded_ = 0;
     }
 }
 
 void AlsaDevice::pad() {
-    if (padded_ >= bufferFrames_ || broken_ || snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING ||
-        Clock::now() - lastFeed_ < kIdleGrace) {
+    if (padded_ >= bufferFrames_ || position_.silent() ||
+        snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING || Clock::now() - lastFeed_ < kIdleGrace) {
         return;
     }
     const snd_pcm_sframes_t room = snd_pcm_avail_update(pcm_);
@@ -289,33 +258,23 @@ void AlsaDevice::pad() {
     const std::vector<uint8_t> silence(frames * frameBytes_, 0);
     const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, silence.data(), frames);
     if (n > 0) {
-        written_ += static_cast<uint64_t>(n);
+        position_.padded(static_cast<uint64_t>(n));
         padded_ += static_cast<uint64_t>(n);
     }
 }
 
 void AlsaDevice::rewind(std::unique_lock<std::mutex>& lock) {
     settle(lock);
-    if (!broken_) {
+    if (!position_.silent()) {
         snd_pcm_drop(pcm_);
         if (snd_pcm_prepare(pcm_) < 0) fail();
     }
-    // Everything before `played_` has been reported or lies in the oldest buffer now.
-    uint64_t start = written_;
-    if (!queue_.empty()) {
-        start = ends_.empty() ? written_ - writeOffset_ / frameBytes_
-                              : ends_.front() - framesOf(queue_.front());
-    }
-    writeOffset_ = played_ > start ? static_cast<uint32_t>(played_ - start) * frameBytes_ : 0;
-    written_ = played_;
-    ends_.clear();
-    writeIndex_ = 0;
+    position_.rewindToHeard(queue_.empty() ? nullptr : queue_.front());
     padded_ = 0;
-    if (broken_) silentPlayed_ = static_cast<double>(played_);
 }
 
 void AlsaDevice::pauseNow(std::unique_lock<std::mutex>& lock) {
-    if (!broken_ && canPause_ && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING &&
+    if (!position_.silent() && canPause_ && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING &&
         snd_pcm_pause(pcm_, 1) == 0) {
         hwPaused_ = true;
         return;
@@ -324,33 +283,30 @@ void AlsaDevice::pauseNow(std::unique_lock<std::mutex>& lock) {
 }
 
 void AlsaDevice::resumeNow(std::unique_lock<std::mutex>& lock) {
-    silentTick_ = Clock::now();
+    position_.restartClock();
     if (!hwPaused_) return;  // rewound: feeding starts over from the played position
     hwPaused_ = false;
-    if (broken_ || snd_pcm_pause(pcm_, 0) < 0) rewind(lock);
+    if (position_.silent() || snd_pcm_pause(pcm_, 0) < 0) rewind(lock);
 }
 
 void AlsaDevice::resetNow(std::unique_lock<std::mutex>& lock) {
-    if (!broken_) {
+    if (!position_.silent()) {
         snd_pcm_drop(pcm_);
         if (snd_pcm_prepare(pcm_) < 0) fail();
     }
     hwPaused_ = false;
     padded_ = 0;
-    writeIndex_ = writeOffset_ = 0;
-    ends_.clear();
     // Positions go on from where the sound stopped; the dropped frames never count as played.
-    written_ = played_;
-    silentPlayed_ = static_cast<double>(played_);
-    silentTick_ = Clock::now();
+    position_.dropUnheard();
     reportDone(lock, queue_.size());
 }
 
 int AlsaDevice::waitTimeoutMs() {
     if (paused_ || queue_.empty()) return -1;
-    const bool unwritten = writeIndex_ < queue_.size();
-    if (!broken_ && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && written_ > played_ &&
-        !unwritten) {
+    const bool unwritten = position_.writeIndex() < queue_.size();
+    const bool broken = position_.silent();
+    if (!broken && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED &&
+        position_.written() > position_.played() && !unwritten) {
         // Fewer frames than the start threshold and nothing more coming for now: start anyway.
         const auto idle = Clock::now() - lastFeed_;
         if (idle < kIdleGrace) {
@@ -359,13 +315,11 @@ int AlsaDevice::waitTimeoutMs() {
         }
         if (snd_pcm_start(pcm_) < 0) fail();
     }
-    if (unwritten && !broken_) return static_cast<int>(2 * kPeriodMicros / 1000);
+    if (unwritten && !broken) return static_cast<int>(2 * kPeriodMicros / 1000);
     // Everything is with ALSA: wake when the oldest buffer should have been played, and in
     // time to pad the stream with silence.
-    const uint64_t end = ends_.empty() ? written_ : ends_.front();
-    const uint64_t left = end > played_ ? end - played_ : 0;
-    uint64_t ms = left * 1000 / rate_ + 2;
-    if (padded_ < bufferFrames_ && !broken_)
+    uint64_t ms = position_.millisToOldestEnd() + 2;
+    if (padded_ < bufferFrames_ && !broken)
         ms = std::min<uint64_t>(
             ms, std::chrono::ceil<std::chrono::milliseconds>(kIdleGrace).count() + 1);
     return static_cast<int>(std::min<uint64_t>(ms, 1000));
@@ -373,7 +327,8 @@ int AlsaDevice::waitTimeoutMs() {
 
 void AlsaDevice::run() {
     std::unique_lock lock(mutex_);
-    lastFeed_ = silentTick_ = Clock::now();
+    lastFeed_ = Clock::now();
+    position_.restartClock();
     for (;;) {
         uint64_t ignored;
         while (::read(wakeFd_, &ignored, sizeof ignored) > 0) {
@@ -394,7 +349,7 @@ void AlsaDevice::run() {
                 acknowledge();
                 continue;
             case Command::Close:
-                if (!broken_) snd_pcm_drop(pcm_);
+                if (!position_.silent()) snd_pcm_drop(pcm_);
                 acknowledge();
                 return;
             case Command::None:
@@ -403,10 +358,11 @@ void AlsaDevice::run() {
         if (!paused_) {
             settle(lock);
             feed(lock);
-            if (writeIndex_ == queue_.size() && !queue_.empty()) pad();
+            if (position_.writeIndex() == queue_.size() && !queue_.empty()) pad();
         }
         const int timeout = waitTimeoutMs();
-        const bool watchPcm = !paused_ && !broken_ && writeIndex_ < queue_.size();
+        const bool watchPcm =
+            !paused_ && !position_.silent() && position_.writeIndex() < queue_.size();
         pollfd* fds = watchPcm ? fds_.data() : &fds_.back();
         const nfds_t count = watchPcm ? fds_.size() : 1;
         lock.unlock();

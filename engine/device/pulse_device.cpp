@@ -3,21 +3,20 @@
 // room, corks the stream to pause in place, flushes it on reset, and reports a buffer done only
 // once the stream's clock shows that its last frame has been played.
 //
-// Positions are frames of the server's write index: `written` frames have been given to the
-// stream, `played` of them have been heard, and each buffer handed over whole has the position
-// of its end. A stream shorter than the server's prebuffer is started by hand once nothing more
-// follows. When the server goes away mid-song the rest plays silently against the clock, as on
-// ALSA, so that the caller still sees its buffers come back at the pace of the sound.
+// Where the stream stands is kept by StreamPosition, in frames of the server's write index. A
+// stream shorter than the server's prebuffer is started by hand once nothing more follows.
+// When the server goes away mid-song the device is lost, and the rest of the queue plays
+// silently against the clock, as on ALSA.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <mutex>
 #include <string>
 
 #include "device/device_backends.h"
 #include "device/queued_device.h"
+#include "device/stream_position.h"
 
 namespace kivo::device {
 
@@ -118,7 +117,6 @@ private:
     }
     // Runs the main loop until `op` has finished; false when the server went away.
     bool finish(pa_operation* op);
-    uint64_t framesOf(const DeviceBuffer* buffer) const { return buffer->bytes / frameBytes_; }
     void settle(std::unique_lock<std::mutex>& lock);
     void feed();
     void startIfStalled();
@@ -137,19 +135,12 @@ private:
     unsigned rate_ = 44100;
 
     // Owned by the device thread.
-    uint64_t written_ = 0;
-    uint64_t played_ = 0;
-    std::deque<uint64_t> ends_;    // end positions of the oldest buffers, those handed over whole
-    size_t writeIndex_ = 0;        // queue index of the buffer being handed over (= ends_.size())
-    uint32_t writeOffset_ = 0;     // bytes of it already handed over
+    StreamPosition position_;      // silent once the server has gone
     bool waitingForRoom_ = false;  // under mutex_: asleep until the server asks for data
     bool triggered_ = false;       // started by hand since the last write
     uint64_t lastPending_ = 0;     // frames the stream held at the last look
     pa_operation* clockUpdate_ = nullptr;
     Clock::time_point lastRefresh_;
-    bool broken_ = false;  // the server went away: play silently against the clock
-    double silentPlayed_ = 0;
-    Clock::time_point silentTick_;
     Clock::time_point lastFeed_;
 };
 
@@ -182,11 +173,8 @@ bool PulseDevice::openBackend(const WaveFormat& format) {
     }
     frameBytes_ = static_cast<uint32_t>(format.blockAlign());
     rate_ = static_cast<unsigned>(format.sampleRate);
-    written_ = played_ = 0;
-    ends_.clear();
-    writeIndex_ = writeOffset_ = 0;
-    triggered_ = broken_ = false;
-    silentPlayed_ = 0;
+    position_.start(rate_, frameBytes_);
+    triggered_ = false;
     return true;
 }
 
@@ -236,32 +224,27 @@ void PulseDevice::refreshClock() {
 }
 
 void PulseDevice::fail() {
-    if (broken_) return;
-    broken_ = true;
+    if (position_.silent()) return;
+    position_.goSilent();
     markLost();
-    silentPlayed_ = static_cast<double>(played_);
-    silentTick_ = Clock::now();
 }
 
 void PulseDevice::settle(std::unique_lock<std::mutex>& lock) {
-    if (!broken_ && !streamGood()) fail();
-    if (broken_) {
-        const auto now = Clock::now();
-        silentPlayed_ += std::chrono::duration<double>(now - silentTick_).count() * rate_;
-        silentTick_ = now;
-        silentPlayed_ = std::min(silentPlayed_, static_cast<double>(written_));
-        played_ = std::max(played_, static_cast<uint64_t>(silentPlayed_));
+    if (!position_.silent() && !streamGood()) fail();
+    if (position_.silent()) {
+        position_.runSilently();
     } else {
         // Not yet heard: what the stream holds beyond the server's read position, and what
         // the sink has mixed. Both run down from the server's last report while the stream
         // plays; a stream that waits to start holds on to its part, one that ran dry only has
         // the sink's part left. Before the first report nothing counts as heard.
         const pa_timing_info* t = pa_stream_get_timing_info(stream_);
-        uint64_t pending = written_ - played_;
+        const uint64_t written = position_.written();
+        uint64_t pending = written - position_.played();
         if (t) {
             const uint64_t read =
                 static_cast<uint64_t>(std::max<int64_t>(t->read_index, 0)) / frameBytes_;
-            const uint64_t ahead = written_ > read ? written_ - read : 0;
+            const uint64_t ahead = written > read ? written - read : 0;
             uint64_t usec = ahead * 1000000 / rate_ + t->sink_usec;
             if (t->playing || ahead == 0)
                 usec -= std::min<uint64_t>(usec, pa_timeval_age(&t->timestamp));
@@ -270,22 +253,17 @@ void PulseDevice::settle(std::unique_lock<std::mutex>& lock) {
         // A clock that stands still while sound is owed is asked for again.
         if (pending > 0 && pending == lastPending_) refreshClock();
         lastPending_ = pending;
-        played_ = written_ - pending;
+        position_.pendingAre(pending);
     }
-    size_t count = 0;
-    while (count < ends_.size() && ends_[count] <= played_) ++count;
-    if (count == 0) return;
-    ends_.erase(ends_.begin(), ends_.begin() + static_cast<ptrdiff_t>(count));
-    writeIndex_ -= count;
-    reportDone(lock, count);
+    if (const size_t count = position_.takeHeard(); count > 0) reportDone(lock, count);
 }
 
 void PulseDevice::feed() {
-    while (writeIndex_ < queue_.size()) {
-        const DeviceBuffer* buffer = queue_[writeIndex_];
-        const uint64_t left = framesOf(buffer) - writeOffset_ / frameBytes_;
+    while (position_.writeIndex() < queue_.size()) {
+        const DeviceBuffer* buffer = queue_[position_.writeIndex()];
+        const uint64_t left = position_.framesLeft(buffer);
         uint64_t frames = left;
-        if (!broken_) {
+        if (!position_.silent()) {
             const size_t room = pa_stream_writable_size(stream_);
             if (room == static_cast<size_t>(-1)) {
                 fail();
@@ -294,19 +272,13 @@ void PulseDevice::feed() {
             frames = std::min<uint64_t>(left, room / frameBytes_);
             // The stream copies the bytes; only this thread removes buffers, so they stay valid.
             if (frames > 0 &&
-                pa_stream_write(stream_, buffer->data + writeOffset_, frames * frameBytes_, nullptr,
-                                0, PA_SEEK_RELATIVE) < 0) {
+                pa_stream_write(stream_, buffer->data + position_.writeOffset(),
+                                frames * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
                 fail();
                 continue;
             }
         }
-        written_ += frames;
-        writeOffset_ += static_cast<uint32_t>(frames) * frameBytes_;
-        if (frames == left) {
-            ends_.push_back(written_);
-            ++writeIndex_;
-            writeOffset_ = 0;
-        }
+        position_.handedOver(buffer, frames);
         if (frames > 0) {
             lastFeed_ = Clock::now();
             triggered_ = false;
@@ -318,8 +290,8 @@ void PulseDevice::feed() {
 void PulseDevice::startIfStalled() {
     // Everything is with the server, perhaps less than its prebuffer: start it anyway once
     // nothing more has come for a moment. Harmless on a stream that already plays.
-    if (broken_ || triggered_ || written_ <= played_ || writeIndex_ < queue_.size() ||
-        Clock::now() - lastFeed_ < kIdleGrace) {
+    if (position_.silent() || triggered_ || position_.written() <= position_.played() ||
+        position_.writeIndex() < queue_.size() || Clock::now() - lastFeed_ < kIdleGrace) {
         return;
     }
     triggered_ = true;
@@ -327,42 +299,44 @@ void PulseDevice::startIfStalled() {
 }
 
 void PulseDevice::pauseNow() {
-    if (!broken_ && !finish(pa_stream_cork(stream_, 1, nullptr, nullptr))) fail();
+    if (!position_.silent() && !finish(pa_stream_cork(stream_, 1, nullptr, nullptr))) fail();
 }
 
 void PulseDevice::resumeNow() {
-    silentTick_ = Clock::now();
-    if (!broken_ && !finish(pa_stream_cork(stream_, 0, nullptr, nullptr))) fail();
+    position_.restartClock();
+    if (!position_.silent() && !finish(pa_stream_cork(stream_, 0, nullptr, nullptr))) fail();
     triggered_ = false;
 }
 
 void PulseDevice::resetNow(std::unique_lock<std::mutex>& lock) {
     settle(lock);
-    if (!broken_) {
+    const pa_timing_info* t = nullptr;
+    if (!position_.silent()) {
         // What the stream held is dropped; new data goes on from the server's play position.
         if (!finish(pa_stream_flush(stream_, nullptr, nullptr)) ||
             !finish(pa_stream_update_timing_info(stream_, nullptr, nullptr))) {
             fail();
-        } else if (const pa_timing_info* t = pa_stream_get_timing_info(stream_)) {
-            written_ = static_cast<uint64_t>(std::max<int64_t>(t->write_index, 0)) / frameBytes_;
-            played_ = std::min(played_, written_);
+        } else {
+            t = pa_stream_get_timing_info(stream_);
         }
     }
-    if (broken_) written_ = played_;
-    writeIndex_ = writeOffset_ = 0;
-    ends_.clear();
+    if (t) {
+        position_.restartAt(static_cast<uint64_t>(std::max<int64_t>(t->write_index, 0)) /
+                            frameBytes_);
+    } else {
+        position_.dropUnheard();
+    }
     triggered_ = false;
-    silentPlayed_ = static_cast<double>(played_);
-    silentTick_ = Clock::now();
     reportDone(lock, queue_.size());
 }
 
 int PulseDevice::waitTimeoutMs() const {
     if (paused_ || queue_.empty()) return -1;
-    const bool unwritten = writeIndex_ < queue_.size();
+    const bool unwritten = position_.writeIndex() < queue_.size();
+    const bool broken = position_.silent();
     // Waiting for room: the server says when it has some.
-    if (unwritten && !broken_) return -1;
-    if (!triggered_ && !broken_ && written_ > played_) {
+    if (unwritten && !broken) return -1;
+    if (!triggered_ && !broken && position_.written() > position_.played()) {
         const auto idle = Clock::now() - lastFeed_;
         if (idle < kIdleGrace) {
             return static_cast<int>(
@@ -370,14 +344,13 @@ int PulseDevice::waitTimeoutMs() const {
         }
     }
     // Wake when the oldest buffer should have been played.
-    const uint64_t end = ends_.empty() ? written_ : ends_.front();
-    const uint64_t left = end > played_ ? end - played_ : 0;
-    return static_cast<int>(std::clamp<uint64_t>(left * 1000 / rate_ + 2, 10, 1000));
+    return static_cast<int>(std::clamp<uint64_t>(position_.millisToOldestEnd() + 2, 10, 1000));
 }
 
 void PulseDevice::run() {
     std::unique_lock lock(mutex_);
-    lastFeed_ = silentTick_ = Clock::now();
+    lastFeed_ = Clock::now();
+    position_.restartClock();
     for (;;) {
         switch (pendingCommand()) {
             case Command::Pause:
@@ -409,7 +382,7 @@ void PulseDevice::run() {
         // wake-up before preparing takes wake-ups back: it is carried out before any wait.
         if (pendingCommand() != Command::None) continue;
         const bool prepared = server_.prepare(waitTimeoutMs());
-        waitingForRoom_ = !paused_ && !broken_ && writeIndex_ < queue_.size();
+        waitingForRoom_ = !paused_ && !position_.silent() && position_.writeIndex() < queue_.size();
         lock.unlock();
         if (prepared) server_.pollAndDispatch();
         lock.lock();
