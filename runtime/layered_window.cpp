@@ -10,6 +10,13 @@
 
 namespace kivo::runtime {
 
+namespace {
+
+// From a repaint to taking the shape again: a moving control costs a few shapes a second.
+constexpr int kShapeDelayMs = 250;
+
+}  // namespace
+
 LayeredWindow::LayeredWindow(uint32_t colourKey, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), key_(colourFromRgb(colourKey)) {
     // The native window must have an alpha channel from the start; until the window is made
@@ -23,11 +30,13 @@ void LayeredWindow::makeLayered() {
     update();
     for (QWidget* child : findChildren<QWidget*>()) child->update();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        // Controls change their looks at will (animated pictures, shown and hidden panels);
-        // a few looks a second keep the shape close without drawing everything twice.
+        // Controls change their looks at will (animated pictures, shown and hidden panels).
+        // Every change asks this window to repaint; the shape is taken again a moment after
+        // such a request, and never while nothing changes.
+        followsShape_ = true;
+        shapeTimer_.setSingleShot(true);
         connect(&shapeTimer_, &QTimer::timeout, this, &LayeredWindow::followShape,
                 Qt::UniqueConnection);
-        shapeTimer_.start(250);
         followShape();
     }
 }
@@ -50,11 +59,22 @@ void LayeredWindow::followShape() {
     if (!isVisible() || isMinimized()) return;
     QRegion shape = contentShape();
     if (shape.isEmpty()) shape = QRegion(0, 0, 1, 1);  // an empty mask would show it all
-    if (shape != mask()) setMask(shape);
+    if (shape == mask()) return;
+    setMask(shape);
+    // Sent now: nothing else may wake the window to send it.
+    QGuiApplication::sync();
 }
 
 const LayeredWindow* LayeredWindow::of(const QWidget* widget) {
     return widget ? qobject_cast<const LayeredWindow*>(widget->window()) : nullptr;
+}
+
+bool LayeredWindow::event(QEvent* e) {
+    // Every control that changed its looks asks for this, wherever it lies.
+    if (e->type() == QEvent::UpdateRequest && followsShape_ && !shapeTimer_.isActive()) {
+        shapeTimer_.start(kShapeDelayMs);
+    }
+    return QWidget::event(e);
 }
 
 void LayeredWindow::paintEvent(QPaintEvent*) {

@@ -41,6 +41,7 @@ signals:
     void created();
 
 protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -48,9 +49,10 @@ protected:
 private:
     void followShape();
 
-    QTimer shapeTimer_;
+    QTimer shapeTimer_;  // takes the shape once a repaint has settled
     QColor key_;
     bool layered_ = false;
+    bool followsShape_ = false;  // on X11, where the see-through parts are cut out by a shape
     QPoint dragOffset_;
 };
 

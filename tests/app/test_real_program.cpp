@@ -177,5 +177,55 @@ TEST(RealProgram, MainWindowAppearsOnAVirtualDisplay) {
     }
 }
 
+// The window's shape cuts out its see-through parts where no compositor does: it follows the
+// playlist panel as it closes and opens, with nothing else happening to wake the window.
+TEST(RealProgram, TheWindowShapeFollowsThePlaylistPanel) {
+    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    VirtualDisplay display("1024x768x24");
+    if (!display.why().isEmpty()) GTEST_SKIP() << display.why().toStdString();
+    ASSERT_FALSE(xwininfo.isEmpty() || xdotool.isEmpty()) << "xwininfo and xdotool are needed";
+    QProcessEnvironment environment = display.environment();
+    TempFolder data;
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(data.path()));
+    ProgramCopies copies;
+    copies.start(copies.first(), environment);
+    QByteArray window;
+    QElapsedTimer clock;
+    for (clock.start(); window.isEmpty() && clock.elapsed() < 30000; QThread::msleep(200)) {
+        run(xdotool, {"search", "--onlyvisible", "--name", "Kivo-mp3"}, environment, &window);
+    }
+    window = window.split('\n').first().trimmed();
+    ASSERT_FALSE(window.isEmpty()) << "the main window never appeared";
+    // "Window shape extents:  475x485+0+0" and "-geometry 476x485+50+50": the two heights.
+    const auto heights = [&] {
+        QByteArray info;
+        run(xwininfo, {"-shape", "-id", QString(window)}, environment, &info);
+        const auto height = [&](const QByteArray& key) {
+            const int at = info.indexOf(key);
+            return at < 0 ? -1
+                          : info.mid(at + key.size()).split('x').value(1).split('+')[0].toInt();
+        };
+        return std::pair{height("shape extents:  "), height("-geometry ")};
+    };
+    const auto shapeFitsWindow = [&] {
+        for (clock.restart(); clock.elapsed() < 5000; QThread::msleep(100)) {
+            const auto [shape, window] = heights();
+            if (shape > 0 && shape >= window - 30 && shape <= window) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(shapeFitsWindow());
+    const int open = heights().second;
+    const QStringList toggle = {"mousemove", "--window", QString(window), "361", "191",
+                                "click",     "1"};
+    ASSERT_TRUE(run(xdotool, toggle, environment));  // the button that closes the playlist
+    EXPECT_TRUE(shapeFitsWindow());
+    EXPECT_LT(heights().second, open / 2);
+    ASSERT_TRUE(run(xdotool, toggle, environment));
+    EXPECT_TRUE(shapeFitsWindow());
+    EXPECT_GT(heights().second, open / 2);
+}
+
 }  // namespace
 }  // namespace kivo
