@@ -2,9 +2,10 @@
 # Playback figures: CPU and peak memory of kivo-play playing a 128 kbps song in real time into
 # a private PulseAudio null sink, natively and through ALSA's pulse plugin, with mpg123 -o pulse
 # on the same song into the same sink at the same time, and the engine's time from NewPlay to
-# its first device buffer.
+# its first device buffer. When the player is built and Xvfb and xdotool are there, also the
+# player window's CPU on a private X display, idle and playing beside mpg123.
 #   bench/playback/run.sh [BUILD_DIR] [SECONDS]      (markdown on standard output)
-# Needs: bash tools/setup.sh mpg123 lame sox
+# Needs: bash tools/setup.sh mpg123 lame sox (and xvfb xdotool for the window)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
@@ -17,7 +18,9 @@ done
 
 work=$(mktemp -d /tmp/kivo-bench-XXXXXX)
 pulse_pid=""
+window_pids=()
 cleanup() {
+  for pid in "${window_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -61,6 +64,52 @@ kivo=$(cat "$work/pulse.time")
 alsa=$(cat "$work/alsa.time")
 peer=$(cat "$work/peer.time")
 start=$("$build/bin/kivo-bench-start" "$work/song.mp3" 30)
+
+# The player window: CPU time from /proc over a stretch of idle, then while it plays the song
+# (handed over by a second copy, as a file manager would) beside mpg123 started with it.
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t * 100 / hz / s }'; }
+window_rows=""
+if [ -x "$build/bin/kivo" ] && command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+  window_pids+=($!)
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  mkdir -p "$work/home" "$work/data"
+  cp "$build/bin/kivo" "$work/kivo"  # its playlists in $work/music, beside the copy
+  run_kivo() {
+    DISPLAY=:$(head -1 "$work/display") QT_QPA_PLATFORM=xcb HOME=$work/home \
+      XDG_DATA_HOME=$work/data "$work/kivo" "$@" </dev/null >/dev/null 2>&1
+  }
+  run_kivo &
+  player=$!
+  window_pids+=($player)
+  for _ in $(seq 300); do
+    DISPLAY=:$(head -1 "$work/display") xdotool search --name Kivo-mp3 >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 3  # the welcome balloon fades in and out
+  idle=$(( seconds < 20 ? seconds : 20 ))
+  before=$(ticks "$player"); sleep "$idle"; after=$(ticks "$player")
+  window_idle=$(percent $((after - before)) "$idle")
+  run_kivo "$work/song.mp3"
+  mpg123 -q -o pulse "$work/song.mp3" </dev/null >/dev/null 2>&1 &
+  peer_pid=$!
+  window_pids+=($peer_pid)
+  sleep 1
+  playing=$(( seconds > 4 ? seconds - 3 : 1 ))
+  before=$(ticks "$player"); peer_before=$(ticks "$peer_pid")
+  sleep "$playing"
+  after=$(ticks "$player"); peer_after=$(ticks "$peer_pid")
+  window_rows="
+The player (\`kivo\`) on a private X display (Xvfb, no compositor), CPU from /proc over the
+stretch, the whole process with its engine, in % of one core; mpg123 -o pulse over the same
+stretch, started with the song:
+
+| player | kivo | mpg123 -o pulse | goal |
+|---|---|---|---|
+| idle, ${idle} s | $window_idle % | | about 0 |
+| playing, ${playing} s | $(percent $((after - before)) "$playing") % | $(percent $((peer_after - peer_before)) "$playing") % | under 0.5 % |"
+fi
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 
 cat <<MD
@@ -77,6 +126,7 @@ server's own work is not counted for any player.
 | CPU while playing | $(cpu "$kivo") % | $(cpu "$alsa") % | $(cpu "$peer") % | no more than mpg123 |
 | peak resident memory | $(mib "$kivo") MiB | $(mib "$alsa") MiB | $(mib "$peer") MiB | under 8 MiB |
 | wall time for the song | $(awk '{print $4}' <<<"$kivo") s | $(awk '{print $4}' <<<"$alsa") s | $(awk '{print $4}' <<<"$peer") s | |
+$window_rows
 
 Start-up, NewPlay to the first buffer handed to the device (virtual device paced in real time,
 goal under 30 ms each):
