@@ -76,11 +76,10 @@ if [ -x "$build/bin/kivo" ] && command -v Xvfb >/dev/null && command -v xdotool 
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
   mkdir -p "$work/home" "$work/data"
   cp "$build/bin/kivo" "$work/kivo"  # its playlists in $work/music, beside the copy
-  run_kivo() {
-    DISPLAY=:$(head -1 "$work/display") QT_QPA_PLATFORM=xcb HOME=$work/home \
-      XDG_DATA_HOME=$work/data "$work/kivo" "$@" </dev/null >/dev/null 2>&1
-  }
-  run_kivo &
+  # env runs the player in its own place, so that $! is the player itself.
+  kivo=(env DISPLAY=:"$(head -1 "$work/display")" QT_QPA_PLATFORM=xcb HOME="$work/home"
+    XDG_DATA_HOME="$work/data" "$work/kivo")
+  "${kivo[@]}" </dev/null >/dev/null 2>&1 &
   player=$!
   window_pids+=($player)
   for _ in $(seq 300); do
@@ -91,7 +90,7 @@ if [ -x "$build/bin/kivo" ] && command -v Xvfb >/dev/null && command -v xdotool 
   idle=$(( seconds < 20 ? seconds : 20 ))
   before=$(ticks "$player"); sleep "$idle"; after=$(ticks "$player")
   window_idle=$(percent $((after - before)) "$idle")
-  run_kivo "$work/song.mp3"
+  "${kivo[@]}" "$work/song.mp3" </dev/null >/dev/null 2>&1
   mpg123 -q -o pulse "$work/song.mp3" </dev/null >/dev/null 2>&1 &
   peer_pid=$!
   window_pids+=($peer_pid)
