@@ -1,12 +1,13 @@
 #include "q_tip.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 
 #include "qt_text.h"
 
@@ -22,18 +23,16 @@ constexpr int kFadeTickMs = 25;
 constexpr double kFadeInStep = 0.12;   // per tick: about 200 ms to full
 constexpr double kFadeOutStep = 0.06;  // about 400 ms to nothing
 const QColor kPaper(0xFF, 0xFF, 0xE1);
+const QColor kInk(0x20, 0x20, 0x20);
 
 // Markup is rendered; plain text keeps its runs of spaces and its line breaks.
-void setBalloonText(QLabel& body, std::string_view text) {
+void setBalloonText(QTextDocument& body, std::string_view text) {
     QString s = toQString(text);
     if (Qt::mightBeRichText(s)) {
-        body.setTextFormat(Qt::RichText);
-        s.replace(QStringLiteral("\r\n"), QStringLiteral("<br>"));
+        body.setHtml(s.replace(QStringLiteral("\r\n"), QStringLiteral("<br>")));
     } else {
-        body.setTextFormat(Qt::PlainText);
-        s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        body.setPlainText(s.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
-    body.setText(s);
 }
 
 }  // namespace
@@ -41,11 +40,15 @@ void setBalloonText(QLabel& body, std::string_view text) {
 QTip::QTip(QWidget* owner)
     : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
-      body_(new QLabel(this)) {
+      body_(new QTextDocument(this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
-    body_->setWordWrap(true);
-    body_->setStyleSheet(QStringLiteral("color: #202020; background: transparent;"));
+    body_->setDocumentMargin(0);
+    // A word wider than the body (a file name, Chinese text) breaks anywhere rather than being
+    // cut off at the edge.
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    body_->setDefaultTextOption(wrap);
     fade_.setInterval(kFadeTickMs);
     connect(&fade_, &QTimer::timeout, this, &QTip::stepFade);
     stay_.setSingleShot(true);
@@ -58,17 +61,21 @@ QTip::QTip(QWidget* owner)
 void QTip::popUp(int x, int y, std::string_view text, int) {
     text_ = text;
     point_ = QPoint(x, y);
+    body_->setDefaultFont(font());
     setBalloonText(*body_, text);
     // As wide as the longest line wants, up to the widest body; only longer lines wrap.
-    body_->setWordWrap(false);
-    const int width = std::min(body_->sizeHint().width(), kMaxBodyWidth);
-    body_->setWordWrap(true);
-    body_->resize(width, body_->heightForWidth(width));
+    body_->setTextWidth(-1);
+    body_->setTextWidth(std::min(std::ceil(body_->idealWidth()), qreal(kMaxBodyWidth)));
+    // A message too long for the screen at that width takes the screen's width instead.
+    const QRect area = screenArea();
+    if (body_->size().height() + 2 * kMargin + kStem > area.height()) {
+        body_->setTextWidth(area.width() - 2 * kMargin);
+    }
     place();
     stay_.stop();
     if (phase_ == Phase::Hidden) opacity_ = 0;
     phase_ = Phase::FadingIn;
-    setWindowOpacity(opacity_);
+    showOpacity();
     show();
     raise();
     // Painted at once: on X11 a balloon that shrank for a shorter text kept showing the old
@@ -77,28 +84,41 @@ void QTip::popUp(int x, int y, std::string_view text, int) {
     fade_.start();
 }
 
+void QTip::showOpacity() {
+    setWindowOpacity(opacity_);
+    // The window system hears of the new opacity only when the connection is flushed; a fade
+    // step run by a timer alone would wait for the next input event, and the balloon stayed
+    // faint or unseen until the mouse moved.
+    QGuiApplication::sync();
+}
+
 void QTip::setTransparency(int percent) {
     transparency_ = std::clamp(percent, 0, 100);
     if (phase_ == Phase::Staying) {
         opacity_ = targetOpacity();
-        setWindowOpacity(opacity_);
+        showOpacity();
     }
 }
 
-void QTip::place() {
-    QSize bodySize = body_->size() + QSize(2 * kMargin, 2 * kMargin);
-    QSize total(bodySize.width(), bodySize.height() + kStem);
+QRect QTip::screenArea() const {
     QScreen* screen = QGuiApplication::screenAt(point_);
     if (!screen) screen = QGuiApplication::primaryScreen();
-    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+}
+
+void QTip::place() {
+    const QSizeF text = body_->size();
+    QSize bodySize(int(std::ceil(text.width())) + 2 * kMargin,
+                   int(std::ceil(text.height())) + 2 * kMargin);
+    QSize total(bodySize.width(), bodySize.height() + kStem);
+    const QRect area = screenArea();
     const bool roomBelow = point_.y() + total.height() <= area.bottom();
     const bool roomAbove = point_.y() - total.height() >= area.top();
     below_ = prefersAbove_ ? !roomAbove : roomBelow || !roomAbove;
     int left = std::clamp(point_.x() - kStemOffset, area.left(),
                           std::max(area.left(), area.right() - total.width()));
-    int top = below_ ? point_.y() : point_.y() - total.height();
+    int top = std::max(area.top(), below_ ? point_.y() : point_.y() - total.height());
     setGeometry(left, top, total.width(), total.height());
-    body_->move(kMargin, kMargin + (below_ ? kStem : 0));
 }
 
 void QTip::stepFade() {
@@ -121,7 +141,7 @@ void QTip::stepFade() {
     } else {
         fade_.stop();
     }
-    setWindowOpacity(opacity_);
+    showOpacity();
 }
 
 void QTip::mousePressEvent(QMouseEvent*) {
@@ -153,6 +173,11 @@ void QTip::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(QColor(0x76, 0x76, 0x76), 1));
     painter.setBrush(kPaper);
     painter.drawPath(path);
+
+    painter.translate(kMargin, kMargin + (below_ ? kStem : 0));
+    QAbstractTextDocumentLayout::PaintContext text;
+    text.palette.setColor(QPalette::Text, kInk);
+    body_->documentLayout()->draw(&painter, text);
 }
 
 }  // namespace kivo::runtime

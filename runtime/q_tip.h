@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-class QLabel;
+class QTextDocument;
 
 namespace kivo::runtime {
 
@@ -44,9 +44,11 @@ protected:
 private:
     enum class Phase { Hidden, FadingIn, Staying, FadingOut };
     void stepFade();
+    void showOpacity();
     void place();
+    QRect screenArea() const;
 
-    QLabel* body_;
+    QTextDocument* body_;  // the text, laid out to the body's width
     QTimer fade_;
     QTimer stay_;
     Phase phase_ = Phase::Hidden;
