@@ -17,6 +17,7 @@ SuperBtn::SuperBtn(QWidget* parent) : QAbstractButton(parent) {
 void SuperBtn::setCaption(std::string_view caption) {
     caption_ = caption;
     setText(toQString(caption));
+    if (pictureOnly_) setToolTip(text());
     update();
 }
 
@@ -50,7 +51,7 @@ void SuperBtn::paintEvent(QPaintEvent*) {
     if (face.isNull()) {
         QStyleOptionButton option;
         option.initFrom(this);
-        option.text = text();
+        option.text = pictureOnly_ ? QString() : text();
         if (isDown()) option.state |= QStyle::State_Sunken;
         style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
         return;
@@ -59,7 +60,7 @@ void SuperBtn::paintEvent(QPaintEvent*) {
     QPoint at((width() - size.width()) / 2, (height() - size.height()) / 2);
     if (isDown()) at += QPoint(1, 1);
     drawPicture(painter, this, face, at);
-    if (!caption_.empty()) {
+    if (!caption_.empty() && !pictureOnly_) {
         painter.setPen(palette().color(QPalette::ButtonText));
         painter.drawText(rect().translated(isDown() ? QPoint(1, 1) : QPoint()), Qt::AlignCenter,
                          text());

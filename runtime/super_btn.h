@@ -16,6 +16,9 @@ public:
     explicit SuperBtn(QWidget* parent = nullptr);
 
     const std::string& caption() const { return caption_; }
+    // A button of pictures only never paints its caption over them: the caption written into
+    // it shows as its tooltip.
+    void setPictureOnly(bool pictureOnly) { pictureOnly_ = pictureOnly; }
     void setCaption(std::string_view caption);
     void setNormalPicture(const QByteArray& bytes);
     void setHotPicture(const QByteArray& bytes);
@@ -35,6 +38,7 @@ private:
     Picture normal_;
     Picture hot_;
     bool hot_state_ = false;
+    bool pictureOnly_ = false;
 };
 
 // A picture-only button used as decoration: it shows its pictures and raises nothing the

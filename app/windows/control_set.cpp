@@ -38,6 +38,7 @@ runtime::ComboBox* makeCombo(QWidget* parent, const ControlTemplate& control) {
 }
 
 runtime::SuperBtn* makeButton(runtime::SuperBtn* button, const ControlTemplate& control) {
+    button->setPictureOnly(control.caption.empty());
     button->setCaption(control.caption);
     if (!control.tooltip.empty()) button->setTooltip(control.tooltip);
     return button;
