@@ -32,26 +32,29 @@ void SuperBar::setMaximumValue(int maximum) {
     setPageStep(std::max(1, (this->maximum() - minimum()) / 5));
 }
 
+// The thumb runs within the contents rectangle (the whole bar unless margins are set).
 QRect SuperBar::thumbRect() const {
+    const QRect track = contentsRect();
     if (orientation() == Qt::Horizontal) {
-        int span = std::max(0, width() - kThumbLength);
+        int span = std::max(0, track.width() - kThumbLength);
         int at = QStyle::sliderPositionFromValue(minimum(), maximum(), value(), span);
-        return QRect(at, 0, kThumbLength, height());
+        return QRect(track.left() + at, track.top(), kThumbLength, track.height());
     }
-    int span = std::max(0, height() - kThumbLength);
+    int span = std::max(0, track.height() - kThumbLength);
     int at = QStyle::sliderPositionFromValue(minimum(), maximum(), value(), span, true);
-    return QRect(0, at, width(), kThumbLength);
+    return QRect(track.left(), track.top() + at, track.width(), kThumbLength);
 }
 
 int SuperBar::positionAt(QPoint point) const {
+    const QRect track = contentsRect();
     if (orientation() == Qt::Horizontal) {
-        int span = std::max(0, width() - kThumbLength);
-        return QStyle::sliderValueFromPosition(minimum(), maximum(), point.x() - kThumbLength / 2,
-                                               span);
+        int span = std::max(0, track.width() - kThumbLength);
+        return QStyle::sliderValueFromPosition(minimum(), maximum(),
+                                               point.x() - track.left() - kThumbLength / 2, span);
     }
-    int span = std::max(0, height() - kThumbLength);
-    return QStyle::sliderValueFromPosition(minimum(), maximum(), point.y() - kThumbLength / 2, span,
-                                           true);
+    int span = std::max(0, track.height() - kThumbLength);
+    return QStyle::sliderValueFromPosition(minimum(), maximum(),
+                                           point.y() - track.top() - kThumbLength / 2, span, true);
 }
 
 void SuperBar::step(bool forward) {
@@ -143,15 +146,16 @@ void SuperBar::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
     QRect thumb = thumbRect();
+    const QRectF track = contentsRect();
     QRectF groove, done;
     if (orientation() == Qt::Horizontal) {
-        qreal h = std::max(2, height() / 2), y = (height() - h) / 2.0;
-        groove = QRectF(0, y, width(), h);
-        done = QRectF(0, y, thumb.center().x(), h);
+        qreal h = std::max(2.0, track.height() / 2), y = track.top() + (track.height() - h) / 2;
+        groove = QRectF(track.left(), y, track.width(), h);
+        done = QRectF(track.left(), y, thumb.center().x() - track.left(), h);
     } else {
-        qreal w = std::max(2, width() / 3), x = (width() - w) / 2.0;
-        groove = QRectF(x, 0, w, height());
-        done = QRectF(x, thumb.center().y(), w, height() - thumb.center().y());
+        qreal w = std::max(2.0, track.width() / 3), x = track.left() + (track.width() - w) / 2;
+        groove = QRectF(x, track.top(), w, track.height());
+        done = QRectF(x, thumb.center().y(), w, track.bottom() + 1 - thumb.center().y());
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(pal.color(QPalette::Mid));

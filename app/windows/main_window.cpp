@@ -74,6 +74,18 @@ MainWindow::MainWindow()
         frame->setBorderColour(kSkinBorder);
         frame->setFillColour(kSkinInnerFill);
     }
+    keepVolumeButtonOnTop();
+}
+
+void MainWindow::keepVolumeButtonOnTop() {
+    // The volume panel opens over the speaker button that opens it. The button shows through
+    // a hole in the panel and takes its own clicks, so a second click closes the panel instead
+    // of paging the slider; the slider's thumb runs below the hole.
+    const QRect button(volumeButton->mapTo(this, QPoint()) - volumePanel->pos(),
+                       volumeButton->size());
+    volumePanel->setMask(QRegion(volumePanel->rect()).subtracted(button));
+    const int hidden = button.bottom() + 1 - volumeSlider->y();
+    if (hidden > 0) volumeSlider->setContentsMargins(0, hidden, 0, 0);
 }
 
 }  // namespace kivo

@@ -75,6 +75,9 @@ public:
     runtime::PicBox* const decorPicture2;
     runtime::QTip* const tipBalloon;
     runtime::SysVolume* const systemVolume;
+
+private:
+    void keepVolumeButtonOnTop();
 };
 
 // Captions and texts of the template that the handlers compare against or restore.
