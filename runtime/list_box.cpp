@@ -132,8 +132,10 @@ void ListBox::setBackgroundColour(uint32_t bgr) {
 }
 
 void ListBox::mousePressEvent(QMouseEvent* e) {
-    // A right click leaves the selection alone: the pop-up that follows acts on it.
-    if (e->button() == Qt::RightButton) {
+    // A right click leaves the selection alone: the pop-up that follows acts on it. Nor does
+    // a click below the last song: a classic list box keeps its selection there.
+    if (e->button() == Qt::RightButton || !indexAt(e->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
         e->accept();
         return;
     }
