@@ -13,6 +13,14 @@ namespace kivo::runtime {
 namespace {
 // The checked mark as written by the program; a click must not change it.
 constexpr char kMark[] = "kivoChecked";
+
+// Only a marked item is checkable, so an unmarked one shows no empty box: as in a classic
+// menu, the mark alone is drawn.
+void showMark(QAction* action, bool marked) {
+    action->setProperty(kMark, marked);
+    action->setCheckable(marked);
+    action->setChecked(marked);
+}
 }  // namespace
 
 PopupMenus::PopupMenus(QWidget* window) : QObject(window), window_(window) {}
@@ -47,9 +55,7 @@ void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::s
     }
     QAction* action = parent->second->addAction(text);
     action->setObjectName(name);
-    action->setCheckable(true);
-    action->setChecked(checked);
-    action->setProperty(kMark, checked);
+    showMark(action, checked);
     if (!shortcut.empty()) {
         action->setShortcut(QKeySequence(toQString(shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
@@ -57,7 +63,7 @@ void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::s
     }
     connect(action, &QAction::triggered, this, [this, action, name] {
         if (action->menu()) return;
-        action->setChecked(action->property(kMark).toBool());
+        showMark(action, action->property(kMark).toBool());
         // The click runs as an event of its own, after the handler that popped the menu.
         QMetaObject::invokeMethod(
             this, [this, name] { emit itemClicked(name); }, Qt::QueuedConnection);
@@ -84,10 +90,7 @@ void PopupMenus::popUp(std::string_view menuHandle) {
 }
 
 void PopupMenus::setChecked(std::string_view handle, bool checked) {
-    if (QAction* a = entry(handle)) {
-        a->setProperty(kMark, checked);
-        a->setChecked(checked);
-    }
+    if (QAction* a = entry(handle)) showMark(a, checked);
 }
 
 bool PopupMenus::isChecked(std::string_view handle) const {
