@@ -149,7 +149,9 @@ void deleteSelectedSong(Kivo& kivo) {
     if (song == window.nowPlayingLabel->caption()) {
         kivo.player().pause();
         setStoppedPictures(window);
+        // The bar goes back with the label: a later continue must not start at the old place.
         window.percentLabel->setCaption("0%");
+        window.progressBar->setPosition(0);
         setPlayLook(window);
         window.nowPlayingLabel->setCaption(kWelcomeCaption);
     }
@@ -187,6 +189,7 @@ void clearPlaylist(Kivo& kivo) {
     window.playButton->setCaption("播放");
     window.nowPlayingLabel->setCaption(kWelcomeCaption);
     window.percentLabel->setCaption("0%");
+    window.progressBar->setPosition(0);
     window.songPositionLabel->setCaption("被选歌曲项目：0");
     window.songCountLabel->setCaption("歌曲总数：0");
     if (!saved) return;  // the companion has told why
