@@ -16,6 +16,7 @@
 #include "mpris_service.h"
 #include "notify_windows_qt.h"
 #include "program.h"
+#include "qt_translations.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
     // The desktop finds the menu entry and the icon by this name.
     QApplication::setDesktopFileName(QStringLiteral("io.github.kivo.Kivo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.kivo.Kivo")));
+    kivo::runtime::loadQtTranslations(application);
     // The engine's progress messages reach the windows through the installed notify windows.
     const auto notifyWindows = kivo::runtime::installNotifyWindows();
     // The volume slider drives the speakers' master volume of the default sound card.
