@@ -1,11 +1,16 @@
 #include "help_window.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUrl>
 #include <string>
 
 #include "companion_message.h"
 #include "dialog_host.h"
 #include "kivo.h"
 #include "other_windows.h"
+#include "program.h"
 
 namespace kivo {
 
@@ -30,11 +35,29 @@ void popUpFeedback(Kivo& kivo, std::string_view text) {
 
 }  // namespace
 
+std::string userGuidePage(std::string_view section) {
+    // share/kivo beside the program's bin folder, in the build tree as once installed; else
+    // wherever the system keeps data.
+    constexpr char kGuide[] = "kivo/guide/index.html";
+    const QDir programDir(QString::fromStdString(runtime::runDirectory()));
+    QString path = QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral("../share/")) +
+                                   QString::fromLatin1(kGuide));
+    if (!QFileInfo::exists(path)) {
+        const QString found = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                     QString::fromLatin1(kGuide));
+        if (!found.isEmpty()) path = found;
+    }
+    QUrl page = QUrl::fromLocalFile(path);
+    if (!section.empty())
+        page.setFragment(QString::fromUtf8(section.data(), qsizetype(section.size())));
+    return page.toString(QUrl::FullyEncoded).toStdString();
+}
+
 std::string_view aboutText() {
     return "<b><font color='#7B5CFF'>关于【Kivo-mp3播放器】</font></b><br><br>"
            "Kivo 会说话，MP3 都由它自己解码；<br>"
-           "九个列表随手切换，音量静音一点就好；<br>"
-           "爱跳舞爱讲笑话，嫌吵就点“关闭提示”。";
+           "九个列表随手切换，嫌吵就点“关闭提示”；<br>"
+           "使用指南已在浏览器中打开。";
 }
 
 void openHelpWindow(Kivo& kivo) {
@@ -49,6 +72,7 @@ void openHelpWindow(Kivo& kivo) {
 
 void showAbout(Kivo& kivo) {
     popUpFeedback(kivo, aboutText());
+    runtime::openWebPage(userGuidePage());
 }
 
 void showMore(Kivo& kivo) {
@@ -58,15 +82,15 @@ void showMore(Kivo& kivo) {
 }
 
 void openSpacePage(Kivo&) {
-    runtime::openWebPage(std::string(kSpacePage));
+    runtime::openWebPage(userGuidePage());
 }
 
 void openSinaWeiboPage(Kivo&) {
-    runtime::openWebPage(std::string(kSinaWeiboPage));
+    runtime::openWebPage(userGuidePage(kFeedbackSection));
 }
 
 void openTencentWeiboPage(Kivo&) {
-    runtime::openWebPage(std::string(kTencentWeiboPage));
+    runtime::openWebPage(userGuidePage(kFeedbackSection));
 }
 
 void cancelHelp(Kivo& kivo) {

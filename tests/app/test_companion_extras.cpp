@@ -1,7 +1,9 @@
 // The companion's extras: the messages switch, the dancing animation and its joke sequence,
 // the colour settings, the help window and the web music window.
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
+#include <QUrl>
 #include <atomic>
 
 #include "animation_show.h"
@@ -310,6 +312,10 @@ TEST_F(CompanionTest, HelpWindowAboutMoreLinksAndCancel) {
 
     f->aboutButton->click();
     EXPECT_EQ(f->feedbackBalloon->text(), aboutText());
+    ASSERT_EQ(dialogs_.calls().size(), 1u) << "about opens the user guide";
+    EXPECT_TRUE(
+        QFileInfo::exists(QUrl(QString::fromStdString(dialogs_.calls()[0].text)).toLocalFile()))
+        << dialogs_.calls()[0].text;
     EXPECT_EQ(f->feedbackBalloon->point(), QPoint(f->left() + 47, f->top() + 10));
     EXPECT_NE(aboutText().find("Kivo"), std::string_view::npos);
 
@@ -324,10 +330,10 @@ TEST_F(CompanionTest, HelpWindowAboutMoreLinksAndCancel) {
     f->spaceButton->click();
     f->sinaWeiboButton->click();
     f->tencentWeiboButton->click();
-    ASSERT_EQ(dialogs_.calls().size(), 3u);
-    const std::string pages[] = {std::string(kSpacePage), std::string(kSinaWeiboPage),
-                                 std::string(kTencentWeiboPage)};
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(dialogs_.calls().size(), 4u);
+    const std::string pages[] = {userGuidePage(), userGuidePage(), userGuidePage(kFeedbackSection),
+                                 userGuidePage(kFeedbackSection)};
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(dialogs_.calls()[i].kind, runtime::ScriptedDialogs::Kind::WebPage);
         EXPECT_EQ(dialogs_.calls()[i].text, pages[i]);
     }
