@@ -35,6 +35,8 @@ const JokeStep kJokeSteps[15] = {
 namespace {
 
 constexpr int kFirstTickMs = 5000;
+constexpr int kBesideMainDx = 8;
+constexpr int kBesideMainDy = 170;
 
 // The figure's balloon points at the middle of its head.
 void sayLine(AnimationWindow& window, std::string_view line) {
@@ -55,8 +57,12 @@ QByteArray dancePicture(int number) {
 
 }  // namespace
 
-void animationWindowCreated(Kivo&, AnimationWindow& window) {
+void animationWindowCreated(Kivo& kivo, AnimationWindow& window) {
     window.makeLayered();
+    // Until the first joke moves it, the figure stands beside the main window, below the
+    // companion's balloon, rather than over the main window's corner.
+    const MainWindow& main = kivo.mainWindow();
+    window.move(main.left() + main.width() + kBesideMainDx, main.top() + kBesideMainDy);
     // Kivo speaks from above its head, so the balloon never hides the dance.
     window.animationBalloon->setPrefersAbove(true);
     window.jokeTimer->setIntervalMs(kFirstTickMs);
