@@ -7,7 +7,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-image-formats-plugins
+  qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n
+  qt6-webengine-dev libqt6webenginecore6-bin
   libasound2-dev libasound2-plugins libpulse-dev fonts-wqy-microhei libtag1-dev
 )
 if [ "${1:-}" = "--test" ]; then
@@ -16,6 +17,7 @@ if [ "${1:-}" = "--test" ]; then
     clang libclang-rt-14-dev python3 libgtest-dev libgmock-dev
     pulseaudio pulseaudio-utils
     xvfb xcompmgr x11-utils xdotool imagemagick
+    tesseract-ocr tesseract-ocr-chi-sim openssl
     dbus-daemon libglib2.0-bin
     desktop-file-utils appstream dpkg-dev file
     g++-mingw-w64-x86-64-posix wine64
