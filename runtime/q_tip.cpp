@@ -124,6 +124,9 @@ void QTip::place() {
 void QTip::stepFade() {
     double target = targetOpacity();
     if (phase_ == Phase::FadingIn) {
+        // Above the window it speaks for, also when that window was raised after the pop-up
+        // (a click activates it; without a window manager activating raises it).
+        raise();
         opacity_ = std::min(target, opacity_ + kFadeInStep);
         if (opacity_ >= target) {
             opacity_ = target;
