@@ -260,6 +260,9 @@ void onPlayProgress(Kivo& kivo, int percent) {
         return;
     }
     songIsPlaying(kivo);
+    // A report sent just before the player was paused (by the user, or by deleting or clearing
+    // its song) arrives late: it must not move the bar that a continue starts from.
+    if (kivo.player().state() == kPlayStatePaused) return;
     window.progressBar->setPosition(percent);
     setPauseFace(window);
     setPlayingDisc(window);
