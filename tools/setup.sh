@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n
   qt6-webengine-dev libqt6webenginecore6-bin
-  libasound2-dev libasound2-plugins libpulse-dev fonts-wqy-microhei libtag1-dev
+  libasound2-dev libasound2-plugins libpulse-dev libxcb1-dev fonts-wqy-microhei libtag1-dev
 )
 if [ "${1:-}" = "--test" ]; then
   shift
