@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "colour.h"
+#include "flush_window_system.h"
 
 namespace kivo::runtime {
 
@@ -62,7 +63,7 @@ void LayeredWindow::followShape() {
     if (shape == mask()) return;
     setMask(shape);
     // Sent now: nothing else may wake the window to send it.
-    QGuiApplication::sync();
+    flushWindowSystem();
 }
 
 const LayeredWindow* LayeredWindow::of(const QWidget* widget) {

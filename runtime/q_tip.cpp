@@ -9,11 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flush_window_system.h"
 #include "qt_text.h"
-
-#ifdef KIVO_HAVE_XCB
-#include <xcb/xcb.h>
-#endif
 
 namespace kivo::runtime {
 
@@ -37,18 +34,6 @@ void setBalloonText(QTextDocument& body, std::string_view text) {
     } else {
         body.setPlainText(s.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
-}
-
-// The window system hears of a new opacity only when the X connection is flushed, which Qt does
-// when it next handles X events: a fade step run by a timer alone waited for the next input
-// event, and the balloon stayed faint or unseen until the mouse moved. Flushed here without
-// handling any events, as the balloon may pop up from inside a handler.
-void flushWindowSystem() {
-#ifdef KIVO_HAVE_XCB
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    // The offscreen platform answers too, without a connection.
-    if (x11 != nullptr && x11->connection() != nullptr) xcb_flush(x11->connection());
-#endif
 }
 
 }  // namespace
@@ -102,6 +87,9 @@ void QTip::popUp(int x, int y, std::string_view text, int) {
 
 void QTip::showOpacity() {
     setWindowOpacity(opacity_);
+    // The window system hears of a new opacity only when the X connection is flushed, which Qt
+    // does when it next handles X events: a fade step run by a timer alone waited for the next
+    // input event, and the balloon stayed faint or unseen until the mouse moved.
     flushWindowSystem();
 }
 
