@@ -27,6 +27,17 @@ inline bool waitUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
+// xdotool with `arguments` on the display `environment` names; its output, trimmed, in `output`.
+inline bool xdotool(const QProcessEnvironment& environment, const QStringList& arguments,
+                    QString* output = nullptr) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start("xdotool", arguments);
+    if (!process.waitForFinished(10000) || process.exitCode() != 0) return false;
+    if (output != nullptr) *output = QString::fromLatin1(process.readAllStandardOutput()).trimmed();
+    return true;
+}
+
 // dbus-run-session around a shell that reports the bus and then only waits: the bus lives until
 // the waiting shell is ended.
 class SessionBus {

@@ -6,16 +6,6 @@
 namespace kivo::desktop {
 namespace {
 
-bool xdotool(const QProcessEnvironment& environment, const QStringList& arguments,
-             QString* output = nullptr) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start("xdotool", arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0) return false;
-    if (output != nullptr) *output = QString::fromLatin1(process.readAllStandardOutput()).trimmed();
-    return true;
-}
-
 // The first window named `name`, once it is mapped, with its place on the screen.
 struct Window {
     QString id;

@@ -7,16 +7,6 @@
 namespace kivo::desktop {
 namespace {
 
-bool xdotool(const QProcessEnvironment& environment, const QStringList& arguments,
-             QString* output = nullptr) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start("xdotool", arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0) return false;
-    if (output != nullptr) *output = QString::fromLatin1(process.readAllStandardOutput()).trimmed();
-    return true;
-}
-
 TEST(MainWindowKeys, SpaceArrowsAndEnterPlayAsTheControlsDo) {
     // The sound server first: the display takes this process's environment, which then names
     // the server to the player (without it the player says it has no sound device).
