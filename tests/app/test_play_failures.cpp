@@ -151,7 +151,8 @@ TEST_F(PlayFailuresTest, PipesDevicesFoldersZerosAndFilesChangedWhilePlayingGetA
     const size_t devices = deviceCount();
     doubleClick(0);
     ASSERT_TRUE(playsAfter(devices, kRateB));
-    ASSERT_EQ(said.atEnds.size(), 5u);
+    // Five said; the song's own end may have come already on an unpaced device.
+    ASSERT_GE(said.atEnds.size(), 5u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(said.atEnds[i], failedMessage(songs[i], "它不是一个文件"));
     EXPECT_EQ(said.atEnds[3], failedMessage(withNul, "文件找不到或者打不开"));
