@@ -55,8 +55,6 @@ int32_t Layer3Decoder::init(const FrameHeader& header, int32_t frameBytes, int32
 
     wideVectors_ = processorHasWideVectors();
     // The shared tables are built by the first init of the process.
-    prepareHuffmanTables();
-    prepareGainTables();
     prepareStereoTables();
     prepareHybridTables();
 

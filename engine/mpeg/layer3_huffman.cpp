@@ -13,47 +13,60 @@ namespace kivo::mpeg {
 
 namespace {
 
-// |v|^(4/3) for every value the spectrum can code, built once per process.
-const float* powerTable() {
-    static const struct Table {
-        float v[kMaxHuffmanValue + 1];
-        Table() {
-            for (int i = 0; i <= kMaxHuffmanValue; ++i) {
-                v[i] = static_cast<float>(std::cbrt(static_cast<double>(i)) * i);
-            }
-        }
-    } table;
-    return table.v;
+// |v|^(4/3) for every value the spectrum can code, worked out by the compiler (Newton's
+// method in extended precision, each root starting from the one before) so that no process
+// pays for eight thousand cube roots at start.
+struct PowerTable {
+    float v[kMaxHuffmanValue + 1];
+};
+
+constexpr PowerTable makePowerTable() {
+    PowerTable t{};
+    long double root = 1.0L;
+    for (int i = 1; i <= kMaxHuffmanValue; ++i) {
+        const long double x = i;
+        for (int step = 0; step < 6; ++step) root -= (root * root * root - x) / (3 * root * root);
+        t.v[i] = static_cast<float>(root * x);
+    }
+    return t;
 }
+
+constexpr PowerTable kPowerTable = makePowerTable();
 
 // Count1 quadruples ready to store, by [vwxy][their sign bits, first one highest, padded to
 // four bits].
-const float* quadrupleTable() {
-    static const struct Table {
-        alignas(16) float v[16 * 16][4];
-        Table() {
-            for (int vwxy = 0; vwxy < 16; ++vwxy) {
-                for (int signs = 0; signs < 16; ++signs) {
-                    int next = 3;  // the sign bit for the next non-zero value
-                    for (int k = 0; k < 4; ++k) {
-                        float value = 0.0f;
-                        if (vwxy & (8 >> k)) value = (signs >> next--) & 1 ? -1.0f : 1.0f;
-                        v[vwxy * 16 + signs][k] = value;
-                    }
-                }
+struct QuadrupleTable {
+    alignas(16) float v[16 * 16][4];
+};
+
+constexpr QuadrupleTable makeQuadrupleTable() {
+    QuadrupleTable t{};
+    for (int vwxy = 0; vwxy < 16; ++vwxy) {
+        for (int signs = 0; signs < 16; ++signs) {
+            int next = 3;  // the sign bit for the next non-zero value
+            for (int k = 0; k < 4; ++k) {
+                float value = 0.0f;
+                if (vwxy & (8 >> k)) value = (signs >> next--) & 1 ? -1.0f : 1.0f;
+                t.v[vwxy * 16 + signs][k] = value;
             }
         }
-    } table;
-    return table.v[0];
+    }
+    return t;
 }
 
-const float* unitFactors() {
-    static const struct Ones {
-        float v[kGranuleLines + 8];
-        Ones() { std::fill(v, v + kGranuleLines + 8, 1.0f); }
-    } ones;
-    return ones.v;
+constexpr QuadrupleTable kQuadrupleTable = makeQuadrupleTable();
+
+struct UnitFactors {
+    float v[kGranuleLines + 8];
+};
+
+constexpr UnitFactors makeUnitFactors() {
+    UnitFactors u{};
+    for (float& f : u.v) f = 1.0f;
+    return u;
 }
+
+constexpr UnitFactors kUnitFactors = makeUnitFactors();
 
 // Non-zero values of a quadruple, by vwxy.
 constexpr uint8_t kOnes[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
@@ -138,7 +151,7 @@ inline uint32_t decodeQuadruple(BitReader& br, bool tableB, const float* quads, 
 int decodeQuadruples(BitReader& reader, bool tableB, float* xr, const float* factors, int i,
                      int limit, int64_t endBit, int* extent) {
     BitReader br = reader;
-    const float* quads = quadrupleTable();
+    const float* quads = kQuadrupleTable.v[0];
     constexpr int kMaxBits = 10;
     while (i < limit) {
         const int64_t remaining = endBit - br.position();
@@ -172,8 +185,8 @@ int decodeQuadruples(BitReader& reader, bool tableB, float* xr, const float* fac
 
 int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
                    int64_t endBit, int staleLines, float* xr, const float* factors) {
-    const float* pow43 = powerTable();
-    if (factors == nullptr) factors = unitFactors();
+    const float* pow43 = kPowerTable.v;
+    if (factors == nullptr) factors = kUnitFactors.v;
     const int lineLimit = bands.lineLimit;
     const int64_t guardBit = endBit + kGuardSlackBits;
     if (g.bigValues > kGranuleLines / 2 || br.position() > endBit) {
@@ -222,9 +235,8 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
     return nonZero;
 }
 
-void prepareHuffmanTables() {
-    powerTable();
-    quadrupleTable();
+const float* powerFourThirds() {
+    return kPowerTable.v;
 }
 
 }  // namespace kivo::mpeg

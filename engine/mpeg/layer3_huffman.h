@@ -5,6 +5,9 @@
 
 namespace kivo::mpeg {
 
+// The largest value the spectrum can code: 15 plus 13 linbits.
+inline constexpr int kMaxHuffmanValue = 15 + 8191;
+
 struct HuffmanTable {
     uint16_t first;  // index of the table's first node in kHuffmanNodes
     uint8_t peek;    // first-level peek width
@@ -30,10 +33,7 @@ class BitReader;
 int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout& bands,
                    int64_t endBit, int staleLines, float* xr, const float* factors = nullptr);
 
-// Builds the shared tables now rather than at the first frame (thread-safe, once).
-void prepareHuffmanTables();
-
-// The largest value the spectrum can code: 15 plus 13 linbits.
-inline constexpr int kMaxHuffmanValue = 15 + 8191;
+// |v|^(4/3) for v = 0..kMaxHuffmanValue, the factors the spectrum's values are read with.
+const float* powerFourThirds();
 
 }  // namespace kivo::mpeg

@@ -1,7 +1,6 @@
 #include "layer3_requantize.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "layer3_band_tables.h"
@@ -11,6 +10,17 @@ namespace kivo::mpeg {
 
 namespace {
 
+// 2^(n/4) exactly as std::exp2 gives it: a power of two times one of four roots, so the
+// compiler can build the tables and no process pays for them at start.
+constexpr float quarterPower(int n) {
+    constexpr double kRoots[4] = {1.0, 1.1892071150027210667, 1.4142135623730950488,
+                                  1.6817928305074290861};
+    double v = kRoots[n & 3];
+    for (int e = n >> 2; e > 0; --e) v *= 2.0;
+    for (int e = n >> 2; e < 0; ++e) v *= 0.5;
+    return static_cast<float>(v);
+}
+
 struct GainTables {
     // 2^((i - 156) / 4) at global_gain + 6: the standard's 2^((gain - 210) / 4) times 2^15,
     // so requantised values are already in 16-bit PCM scale.
@@ -18,18 +28,22 @@ struct GainTables {
     // [scalefac_scale][pretab value][scale factor]
     float scaleFactor[2][4][32];
     float subblock[8];
-    GainTables() {
-        for (int i = 0; i < 262; ++i) global[i] = static_cast<float>(std::exp2((i - 156) / 4.0));
-        for (int s = 0; s < 2; ++s) {
-            for (int p = 0; p < 4; ++p) {
-                for (int f = 0; f < 32; ++f) {
-                    scaleFactor[s][p][f] = static_cast<float>(std::exp2(-0.5 * (1 + s) * (f + p)));
-                }
-            }
-        }
-        for (int i = 0; i < 8; ++i) subblock[i] = static_cast<float>(std::exp2(-2.0 * i));
-    }
 };
+
+constexpr GainTables makeGainTables() {
+    GainTables t{};
+    for (int i = 0; i < 262; ++i) t.global[i] = quarterPower(i - 156);
+    for (int s = 0; s < 2; ++s) {
+        for (int p = 0; p < 4; ++p) {
+            for (int f = 0; f < 32; ++f)
+                t.scaleFactor[s][p][f] = quarterPower(-2 * (1 + s) * (f + p));
+        }
+    }
+    for (int i = 0; i < 8; ++i) t.subblock[i] = quarterPower(-8 * i);
+    return t;
+}
+
+constexpr GainTables kGainTables = makeGainTables();
 
 // Multiplies n lines (n even) by f; whether any of them is non-zero.
 bool scaleLines(float* p, int n, float f) {
@@ -49,16 +63,11 @@ bool scaleLines(float* p, int n, float f) {
     return nonZero;
 }
 
-const GainTables& gains() {
-    static const GainTables tables;
-    return tables;
-}
-
 }  // namespace
 
 int requantize(float* xr, int nonZeroExtent, const GranuleChannelInfo& g, const ScaleFactors& sf,
                const BandLayout& bands, BlockInfo* info) {
-    const GainTables& t = gains();
+    const GainTables& t = kGainTables;
     const bool hasShort = g.blockType == 2;
     const bool mixed = hasShort && g.mixedBlock;
     const int longBands = hasShort ? (mixed ? bands.mixedLongBands : 0) : 22;
@@ -119,7 +128,7 @@ int requantize(float* xr, int nonZeroExtent, const GranuleChannelInfo& g, const 
 
 void longBlockFactors(const GranuleChannelInfo& g, const ScaleFactors& sf, const BandLayout& bands,
                       int lines, float* factors) {
-    const GainTables& t = gains();
+    const GainTables& t = kGainTables;
     const float global = t.global[g.globalGain + 6];
     const int scale = g.scalefacScale & 1;
     for (int band = 0; band < 22; ++band) {
@@ -151,10 +160,6 @@ void describeLongBlock(const float* xr, int nonZeroExtent, const BandLayout& ban
             }
         }
     }
-}
-
-void prepareGainTables() {
-    gains();
 }
 
 }  // namespace kivo::mpeg

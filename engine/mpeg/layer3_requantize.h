@@ -19,7 +19,4 @@ void longBlockFactors(const GranuleChannelInfo& g, const ScaleFactors& sf, const
 void describeLongBlock(const float* xr, int nonZeroExtent, const BandLayout& bands,
                        bool findLastBand, BlockInfo* info);
 
-// Builds the shared gain tables now rather than at the first frame.
-void prepareGainTables();
-
 }  // namespace kivo::mpeg

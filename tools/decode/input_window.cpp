@@ -35,7 +35,7 @@ bool InputWindow::open(const std::string& path) {
         ownsFile_ = file_ != nullptr;
         if (!file_) return false;
     }
-    buffer_.resize(kWindowBytes);
+    buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kWindowBytes);
     struct stat st {};
     if (fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode)) {
         // A file is measured: only the audio between its tags is read.
@@ -53,13 +53,13 @@ bool InputWindow::skipLeadingTags() {
     for (int tag = 0; tag < kMostLeadingTags; ++tag) {
         fill();
         if (failed_) return false;
-        const uint64_t length = id3v2TagLength(buffer_.data(), filled_);
+        const uint64_t length = id3v2TagLength(buffer_.get(), filled_);
         if (length == 0) return true;
         // A tag longer than the window (a cover picture) is read past in window-sized steps.
         uint64_t skip = length;
         while (skip > 0 && filled_ > 0) {
             const size_t step = static_cast<size_t>(std::min<uint64_t>(skip, filled_));
-            std::memmove(buffer_.data(), buffer_.data() + step, filled_ - step);
+            std::memmove(buffer_.get(), buffer_.get() + step, filled_ - step);
             filled_ -= step;
             skip -= step;
             if (skip > 0) fill();
@@ -70,10 +70,9 @@ bool InputWindow::skipLeadingTags() {
 }
 
 void InputWindow::fill() {
-    while (!ended_ && filled_ < buffer_.size()) {
-        const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(buffer_.size() - filled_, left_));
-        const size_t n = want == 0 ? 0 : std::fread(buffer_.data() + filled_, 1, want, file_);
+    while (!ended_ && filled_ < kWindowBytes) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kWindowBytes - filled_, left_));
+        const size_t n = want == 0 ? 0 : std::fread(buffer_.get() + filled_, 1, want, file_);
         filled_ += n;
         if (left_ != UINT64_MAX) left_ -= n;
         if (n < want && std::ferror(file_)) {
@@ -90,14 +89,14 @@ void InputWindow::fill() {
 void InputWindow::trimTrailingTags() {
     const size_t look = std::min<size_t>(filled_, kTrailingTagLook);
     const uint64_t tags =
-        trailingTagBytes(buffer_.data() + filled_ - look, look, dropped_ + filled_);
+        trailingTagBytes(buffer_.get() + filled_ - look, look, dropped_ + filled_);
     filled_ -= static_cast<size_t>(std::min<uint64_t>(tags, filled_));
 }
 
 size_t InputWindow::slide(size_t position) {
     if (ended_ || filled_ - std::min(position, filled_) >= kAheadBytes) return 0;
     const size_t drop = std::min(position, filled_);
-    std::memmove(buffer_.data(), buffer_.data() + drop, filled_ - drop);
+    std::memmove(buffer_.get(), buffer_.get() + drop, filled_ - drop);
     filled_ -= drop;
     dropped_ += drop;
     fill();

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace kivo::tools {
 
@@ -29,7 +29,7 @@ public:
     bool open(const std::string& path);
 
     // The bytes in the window.
-    std::span<const uint8_t> bytes() const { return {buffer_.data(), filled_}; }
+    std::span<const uint8_t> bytes() const { return {buffer_.get(), filled_}; }
     // Drops the bytes before `position` (an offset into bytes()) when fewer than kAheadBytes
     // follow it, and reads on. How many bytes were dropped; false from ok() on a read error.
     size_t slide(size_t position);
@@ -47,7 +47,8 @@ private:
 
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
-    std::vector<uint8_t> buffer_;
+    // Left unset until read into: zeroing two megabytes would cost a short file's decode.
+    std::unique_ptr<uint8_t[]> buffer_;
     size_t filled_ = 0;
     uint64_t left_ = UINT64_MAX;  // audio bytes still to read from a file
     uint64_t audioBytes_ = 0;
