@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "layer3_band_tables.h"
 #include "simd4.h"
@@ -29,6 +30,9 @@ struct HybridTables {
     float cs[8], ca[8];  // alias butterflies
     TransformConstants<float> scalar;
     TransformConstants<F4> lanes;
+#if defined(KIVO_EIGHT_LANES)
+    TransformConstants<F8> lanes8;
+#endif
 
     HybridTables() {
         for (int i = 0; i < 8; ++i) {
@@ -75,6 +79,16 @@ struct HybridTables {
         F4* to = reinterpret_cast<F4*>(&lanes);
         static_assert(sizeof(lanes) == 4 * sizeof(scalar));
         for (size_t i = 0; i < sizeof(scalar) / sizeof(float); ++i) to[i] = F4(from[i]);
+#if defined(KIVO_EIGHT_LANES)
+        // Copied rather than set: this code is not built for AVX.
+        static_assert(sizeof(lanes8) == 8 * sizeof(scalar));
+        auto* to8 = reinterpret_cast<unsigned char*>(&lanes8);
+        for (size_t i = 0; i < sizeof(scalar) / sizeof(float); ++i) {
+            const float eight[8] = {from[i], from[i], from[i], from[i],
+                                    from[i], from[i], from[i], from[i]};
+            std::memcpy(to8 + sizeof eight * i, eight, sizeof eight);
+        }
+#endif
     }
 };
 
@@ -184,6 +198,15 @@ template <typename T>
     x[16] = r0, x[17] = r1;
 }
 
+#if defined(KIVO_EIGHT_LANES)
+[[gnu::always_inline]] inline void gatherLanes(const float* xr, F8 x[18]) {
+    F4 lo[18], hi[18];
+    gatherLanes(xr, lo);
+    gatherLanes(xr + 4 * 18, hi);
+    for (int k = 0; k < 18; ++k) x[k] = F8::combine(lo[k], hi[k]);
+}
+#endif
+
 }  // namespace
 
 void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
@@ -209,8 +232,67 @@ void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
 
 namespace {
 
+// What a granule's block kinds ask of each subband.
+struct SubbandKinds {
+    int outputSubbands;  // subbands at or above get no input (the top one is never decoded)
+    int longSubbands;    // transformed as long blocks below this, as short ones above
+    int normalSubbands;  // long with the normal window below this (a mixed block's bottom)
+    int type;            // the block type's window for the other long subbands
+};
+
+// Subbands sb..sb+L-1, one per lane: transform, overlap-add and frequency inversion.
+template <typename V, int L>
+[[gnu::always_inline]] inline void filterSubbands(const TransformConstants<V>& c,
+                                                  const HybridTables& t, const float* xr, int sb,
+                                                  const SubbandKinds& k, float* ov,
+                                                  float out[18][32]) {
+    V x[18], z[36];
+    gatherLanes(xr + 18 * sb, x);
+    if (sb + L > k.outputSubbands) {
+        for (int i = 0; i < 18; ++i) x[i] = x[i].lowerLanes(k.outputSubbands - sb);
+    }
+    const int longLanes = std::clamp(k.longSubbands - sb, 0, L);
+    const int normalLanes = std::clamp(k.normalSubbands - sb, 0, L);
+    if (longLanes == 0) {
+        imdctShort(c, x, z);
+    } else if (normalLanes == 0 || normalLanes >= longLanes) {
+        imdct36(c, x, c.window[normalLanes ? 0 : k.type], z);
+    } else {
+        // Normal window in the lower lanes, the block type's in the upper ones.
+        V w[36];
+        for (int i = 0; i < 36; ++i) {
+            float lane[L];
+            for (int l = 0; l < L; ++l) lane[l] = t.scalar.window[l < normalLanes ? 0 : k.type][i];
+            w[i] = V::load(lane);
+        }
+        imdct36(c, x, w, z);
+    }
+    if (longLanes > 0 && longLanes < L) {
+        // Lower lanes long, upper lanes short (the bottom of a mixed block).
+        V zs[36];
+        imdctShort(c, x, zs);
+        for (int i = 0; i < 36; ++i) {
+            float l[L], s[L];
+            z[i].store(l);
+            zs[i].store(s);
+            for (int lane = longLanes; lane < L; ++lane) l[lane] = s[lane];
+            z[i] = V::load(l);
+        }
+    }
+    for (int i = 0; i < 18; ++i) {
+        float* o = ov + 32 * i + sb;
+        const V v = z[i] + V::load(o);
+        ((i & 1) ? v.negateOdd() : v).store(out[i] + sb);
+        z[18 + i].store(o);
+    }
+}
+
+// Eight-lane batches (where V8 is F8) while more than four subbands remain, then four-lane
+// ones; every lane's sums are the same either way.
+template <typename V8>
 [[gnu::always_inline]] inline int filterGranule(const HybridInput& in, Overlap overlap,
-                                                const BandLayout& bands, float out[18][32]) {
+                                                const BandLayout& bands, float out[18][32],
+                                                const TransformConstants<V8>& c8) {
     const HybridTables& t = tables();
     const int limit = bands.lineLimit;
     const int outputSubbands = bands.outputSubbands;
@@ -220,72 +302,37 @@ namespace {
     longExtent = std::min(longExtent, limit);
     const int totalExtent = std::min(in.nonZeroExtent, limit);
     const int codedSubbands = (std::max(longExtent, totalExtent) + 17) / 18;
-    // Long blocks transform every coded subband as long (those above the extent are zero).
-    const int longSubbands = in.blockType == 2 ? (longExtent + 17) / 18 : 32;
     const int overlapSubbands = (std::min(overlap.extent, limit) + 17) / 18;
-    // A mixed block transforms its lowest (long) subbands with the normal window, the rest
-    // with the window of its block type.
-    const int normalSubbands = in.mixed ? bands.longBounds[bands.mixedLongBands] / 18 : 0;
-    const int type = in.blockType & 3;
+    const SubbandKinds kinds{
+        outputSubbands,
+        // Long blocks transform every coded subband as long (those above the extent are zero).
+        in.blockType == 2 ? (longExtent + 17) / 18 : 32,
+        // A mixed block transforms its lowest (long) subbands with the normal window, the rest
+        // with the window of its block type.
+        in.mixed ? bands.longBounds[bands.mixedLongBands] / 18 : 0, in.blockType & 3};
     float* ov = overlap.values;
 
     int sb = 0;
-    // Four subbands at a time. Lanes at or above the output subbands (the top subband is
-    // never decoded) get no input, so their output and overlap stay zero.
-    for (; sb < codedSubbands; sb += 4) {
-        F4 x[18], z[36];
-        gatherLanes(in.xr + 18 * sb, x);
-        if (sb + 4 > outputSubbands) {
-            for (int i = 0; i < 18; ++i) x[i] = x[i].lowerLanes(outputSubbands - sb);
-        }
-        const int longLanes = std::clamp(longSubbands - sb, 0, 4);
-        const int normalLanes = std::clamp(normalSubbands - sb, 0, 4);
-        if (longLanes == 0) {
-            imdctShort(t.lanes, x, z);
-        } else if (normalLanes == 0 || normalLanes >= longLanes) {
-            imdct36(t.lanes, x, t.lanes.window[normalLanes ? 0 : type], z);
-        } else {
-            // Normal window in the lower lanes, the block type's in the upper ones.
-            F4 w[36];
-            for (int i = 0; i < 36; ++i) {
-                float lane[4];
-                for (int l = 0; l < 4; ++l) {
-                    lane[l] = t.scalar.window[l < normalLanes ? 0 : type][i];
-                }
-                w[i] = F4::load(lane);
-            }
-            imdct36(t.lanes, x, w, z);
-        }
-        if (longLanes > 0 && longLanes < 4) {
-            // Lower lanes long, upper lanes short (the bottom of a mixed block).
-            F4 zs[36];
-            imdctShort(t.lanes, x, zs);
-            for (int i = 0; i < 36; ++i) {
-                float l[4], s[4];
-                z[i].store(l);
-                zs[i].store(s);
-                for (int lane = longLanes; lane < 4; ++lane) l[lane] = s[lane];
-                z[i] = F4::load(l);
-            }
-        }
-        for (int i = 0; i < 18; ++i) {
-            float* o = ov + 32 * i + sb;
-            const F4 v = z[i] + F4::load(o);
-            ((i & 1) ? v.negateOdd() : v).store(out[i] + sb);
-            z[18 + i].store(o);
+    if constexpr (!std::is_same_v<V8, F4>) {
+        for (; sb + 4 < codedSubbands; sb += 8) {
+            filterSubbands<V8, 8>(c8, t, in.xr, sb, kinds, ov, out);
         }
     }
-    // Subbands only the previous granule reached: its overlap alone.
+    for (; sb < codedSubbands; sb += 4)
+        filterSubbands<F4, 4>(t.lanes, t, in.xr, sb, kinds, ov, out);
+    // The other subbands: the previous granule's overlap alone, zero where it did not reach
+    // (the overlap is kept zero above its extent, and at and above the output subbands).
+    // Transformed batches end on a multiple of four, so these run four at a time.
     sb = std::min(sb, outputSubbands);
     const int reached = std::max(sb, overlapSubbands);
-    for (int i = 0; i < 18; ++i) {
-        float* o = ov + 32 * i;
-        const bool odd = i & 1;
-        for (int k = sb; k < reached; ++k) {
-            out[i][k] = (odd && (k & 1)) ? -o[k] : o[k];
-            o[k] = 0.0f;
+    const F4 zero(0.0f);
+    for (int k = sb; k < outputSubbands; k += 4) {
+        for (int i = 0; i < 18; ++i) {
+            float* o = ov + 32 * i + k;
+            const F4 v = F4::load(o);
+            ((i & 1) ? v.negateOdd() : v).store(out[i] + k);
+            if (k < reached) zero.store(o);
         }
-        for (int k = reached; k < outputSubbands; ++k) out[i][k] = 0.0f;
     }
     // Only the transformed subbands leave an overlap behind.
     return 18 * sb;
@@ -293,15 +340,19 @@ namespace {
 
 int filterGranuleNarrow(const HybridInput& in, Overlap overlap, const BandLayout& bands,
                         float out[18][32]) {
-    return filterGranule(in, overlap, bands, out);
+    return filterGranule(in, overlap, bands, out, tables().lanes);
 }
 
 #if defined(KIVO_WIDE_VECTORS)
-// The same code in the three-operand encoding, which saves the register copies of the
-// butterflies.
+// The same sums eight subbands at a time (four in the Windows build), in the three-operand
+// encoding, which also saves the register copies of the butterflies.
 [[gnu::target("avx")]] int filterGranuleWide(const HybridInput& in, Overlap overlap,
                                              const BandLayout& bands, float out[18][32]) {
-    return filterGranule(in, overlap, bands, out);
+#if defined(KIVO_EIGHT_LANES)
+    return filterGranule(in, overlap, bands, out, tables().lanes8);
+#else
+    return filterGranule(in, overlap, bands, out, tables().lanes);
+#endif
 }
 #endif
 

@@ -1,5 +1,6 @@
 // Four floats processed together: SSE2 where the target has it, plain arrays otherwise, so
-// the decoder's transforms can be written once for both.
+// the decoder's transforms can be written once for both. Where the processor has 256-bit
+// vectors, eight floats (F8) for code built for AVX.
 #pragma once
 
 #include <cstdint>
@@ -101,6 +102,47 @@ struct F4 {
         F4 in[4] = {r0, r1, r2, r3};
         F4* out[4] = {&r0, &r1, &r2, &r3};
         for (int c = 0; c < 4; ++c) *out[c] = set(in[0].v[c], in[1].v[c], in[2].v[c], in[3].v[c]);
+    }
+};
+#endif
+
+#if defined(KIVO_WIDE_VECTORS) && !defined(_WIN32)
+// 64-bit Windows keeps its stack 16-byte aligned and GCC does not realign it for 256-bit
+// values spilled there, so the eight-lane transforms are left out of that build.
+#define KIVO_EIGHT_LANES 1
+// Eight floats in the compiler's own vector type, for functions built with
+// [[gnu::target("avx")]] and called only where processorHasWideVectors(): such code gets
+// 256-bit instructions without the operations needing the attribute themselves. The same
+// interface as F4, lane for lane the same results.
+struct F8 {
+    typedef float Floats __attribute__((vector_size(32)));
+    typedef int32_t Ints __attribute__((vector_size(32)));
+    Floats v;
+    F8() = default;
+    F8(Floats x) : v(x) {}
+    explicit F8(float x) : v(Floats{} + x) {}
+    // Lanes 0..3 from lo, 4..7 from hi.
+    static F8 combine(F4 lo, F4 hi) {
+        return Floats(__builtin_shufflevector(lo.v, hi.v, 0, 1, 2, 3, 4, 5, 6, 7));
+    }
+    static F8 load(const float* p) {
+        F8 r;
+        std::memcpy(&r.v, p, sizeof r.v);
+        return r;
+    }
+    void store(float* p) const { std::memcpy(p, &v, sizeof v); }
+    friend F8 operator+(F8 a, F8 b) { return a.v + b.v; }
+    friend F8 operator-(F8 a, F8 b) { return a.v - b.v; }
+    friend F8 operator*(F8 a, F8 b) { return a.v * b.v; }
+    // Lanes 1, 3, 5 and 7 negated.
+    F8 negateOdd() const {
+        const Ints sign{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN};
+        return Floats(Ints(v) ^ sign);
+    }
+    // The first n lanes (0..8) kept, the others zero.
+    F8 lowerLanes(int n) const {
+        const Ints lane{0, 1, 2, 3, 4, 5, 6, 7};
+        return Floats(Ints(v) & (lane < n));
     }
 };
 #endif

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -108,6 +109,36 @@ TEST(Layer3Hybrid, MatchesTheStandardForEveryBlockKind) {
         // Mixed blocks: the two lowest subbands long with the normal window, whatever the type.
         compareSequence({{1, true}, {2, true}, {2, true}, {3, true}, {0, false}}, 576, wide);
         compareSequence({{0, false}, {2, false}, {0, false}}, 100, wide);
+    }
+}
+
+// The wide filter runs eight subbands per vector and the rest four at a time; every value
+// and every overlap must come out as the narrow filter's, whatever the extents and kinds.
+TEST(Layer3Hybrid, WideAndNarrowFiltersGiveIdenticalValues) {
+    if (!processorHasWideVectors()) GTEST_SKIP() << "no 256-bit vectors here";
+    const BandLayout bands = test::layoutFor(1);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-3000.0f, 3000.0f);
+    std::vector<float> overlap[2] = {std::vector<float>(576, 0.0f), std::vector<float>(576, 0.0f)};
+    int overlapExtent[2] = {0, 0};
+    const struct {
+        int type, extent;
+        bool mixed;
+    } granules[] = {{0, 576, false}, {0, 100, false}, {1, 200, false}, {2, 400, false},
+                    {2, 90, true},   {3, 576, false}, {0, 0, false},   {0, 170, false},
+                    {1, 330, true},  {2, 576, true},  {0, 36, false},  {0, 576, false}};
+    for (const auto& g : granules) {
+        std::vector<float> xr(kSpectrumFloats, 0.0f);
+        for (int i = 0; i < g.extent; ++i) xr[i] = value(random);
+        float out[2][18][32];
+        for (int w = 0; w < 2; ++w) {
+            overlapExtent[w] =
+                hybridFilter({xr.data(), g.extent, g.type, g.mixed},
+                             {overlap[w].data(), overlapExtent[w]}, bands, out[w], w == 1);
+        }
+        ASSERT_EQ(overlapExtent[0], overlapExtent[1]) << g.type << " " << g.extent;
+        ASSERT_EQ(overlap[0], overlap[1]) << g.type << " " << g.extent;
+        ASSERT_EQ(std::memcmp(out[0], out[1], sizeof out[0]), 0) << g.type << " " << g.extent;
     }
 }
 
