@@ -1,8 +1,9 @@
 // Layer II frame decoding. Per frame an entry list is built from the bit allocation (one entry
 // per subband and channel, in bitstream order), filled with scale-factor selections and the
-// per-part factors, and then walked twelve times (three parts of four granules) with one
-// dispatch per entry. Entries at and above the subband limit are read for their allocation
-// and scale factors but their samples are skipped with one precomputed bit count per granule.
+// per-part factors; every entry takes the same bits in each of the twelve granules (three
+// parts of four), so they are then read kind by kind from each granule's start. Entries at and
+// above the subband limit are read for their allocation and scale factors but their samples are
+// skipped with one precomputed bit count per granule.
 //
 // The frame is read from a zero-padded copy: bits past its end read as zero and are noticed.
 // Damage in the allocation or scale factors silences the frame; samples that run past the end
@@ -175,53 +176,71 @@ void readScaleFactors(BitReader& br, Allocation& a) {
     }
 }
 
-// Three samples of one entry into three consecutive slots; a joint entry also fills the
-// right channel's cell (the next entry) with that entry's factor.
-inline void readGranule(BitReader& br, const Entry* e, int part, float* cell) {
+// An entry that reads samples, and where its samples begin within each granule: every entry
+// takes the same bits in every granule, so the entries can be read kind by kind, each loop
+// free of branches on the kind, from the granule's start.
+struct SampleReader {
+    const Entry* entry;
+    int32_t offset;  // bits from the granule's start
+};
+
+// The 64 bits from bit `position` of `base` (at least 57 of them meaningful), first bit highest.
+inline uint64_t bitsAt(const uint8_t* base, int64_t position) {
+    uint64_t v;
+    std::memcpy(&v, base + (position >> 3), 8);
+    return __builtin_bswap64(v) << (position & 7);
+}
+
+// Three samples of each entry of one kind into three consecutive slots; a joint entry also
+// fills the right channel's cell (the next entry) with that entry's factor.
+template <bool kGroupedCodes, bool kJoint>
+inline void readGranule(const SampleReader* readers, int count, const uint8_t* base,
+                        int64_t granuleStart, int part, float* row) {
     constexpr int kNext = Layer2Decoder::kSlotFloats;
-    float v0, v1, v2;
-    // Three plain samples take at most 48 bits, a grouped code 10: a refill (at least 56 bits)
-    // serves several entries of small codes.
-    br.ensure(48);
-    if (!isGrouped(e->kind)) {
-        const int n = e->bits;  // 2 to 16
-        v0 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
-        br.skip(n);
-        v1 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
-        br.skip(n);
-        v2 = static_cast<float>(static_cast<int32_t>(br.peek(n)) - e->middle);
-        br.skip(n);
-    } else {
-        const int8_t* d = e->digits[br.take(e->bits)];
-        v0 = d[0];
-        v1 = d[1];
-        v2 = d[2];
-    }
-    const float f = e->factor[part];
-    cell[0] = v0 * f;
-    cell[kNext] = v1 * f;
-    cell[2 * kNext] = v2 * f;
-    if (isJoint(e->kind)) {
-        const float r = e[1].factor[part];
-        cell[1] = v0 * r;
-        cell[kNext + 1] = v1 * r;
-        cell[2 * kNext + 1] = v2 * r;
+    for (int i = 0; i < count; ++i) {
+        const Entry* e = readers[i].entry;
+        const uint64_t bits = bitsAt(base, granuleStart + readers[i].offset);
+        const int n = e->bits;  // plain: 2 to 16 per sample; grouped: 5, 7 or 10 per code
+        float v0, v1, v2;
+        if constexpr (kGroupedCodes) {
+            const int8_t* d = e->digits[bits >> (64 - n)];
+            v0 = d[0];
+            v1 = d[1];
+            v2 = d[2];
+        } else {
+            v0 = static_cast<float>(static_cast<int32_t>(bits >> (64 - n)) - e->middle);
+            v1 = static_cast<float>(static_cast<int32_t>((bits << n) >> (64 - n)) - e->middle);
+            v2 = static_cast<float>(static_cast<int32_t>((bits << 2 * n) >> (64 - n)) - e->middle);
+        }
+        float* cell = row + e->cell;
+        const float f = e->factor[part];
+        cell[0] = v0 * f;
+        cell[kNext] = v1 * f;
+        cell[2 * kNext] = v2 * f;
+        if constexpr (kJoint) {
+            const float r = e[1].factor[part];
+            cell[1] = v0 * r;
+            cell[kNext + 1] = v1 * r;
+            cell[2 * kNext + 1] = v2 * r;
+        }
     }
 }
 
-// The samples of every granule into `block`. Returns the first slot that holds no decoded
-// samples: 0 when the allocation or scale factors already ran past `endBit`, else the granule
-// whose samples run past it, else kSlots.
-int readSamples(BitReader& br, const Allocation& a, int64_t endBit, float* block,
-                uint64_t& liveCells) {
+// The samples of every granule into `block`, read from `base` (the frame copy) from bit
+// `position`. Returns the first slot that holds no decoded samples: 0 when the allocation or
+// scale factors already ran past `endBit`, else the granule whose samples run past it, else
+// kSlots.
+int readSamples(const uint8_t* base, int64_t position, const Allocation& a, int64_t endBit,
+                float* block, uint64_t& liveCells) {
     constexpr int kSlots = Layer2Decoder::kSlots;
     constexpr int kSlotFloats = Layer2Decoder::kSlotFloats;
-    if (br.position() > endBit) return 0;
-    // Cells without samples are cleared once (when they hold old samples); the granule loop
-    // visits only entries that read samples (the right half of a joint pair is filled by its
-    // left half).
-    const Entry* active[kMaxEntries];
-    int actives = 0;
+    if (position > endBit) return 0;
+    // Cells without samples are cleared once (when they hold old samples); the granule loops
+    // visit only entries that read samples (the right half of a joint pair is filled by its
+    // left half), sorted by kind.
+    SampleReader readers[4][kMaxEntries];
+    int count[4] = {};
+    int64_t granuleBits = 0;
     for (int e = 0; e < a.decoded; ++e) {
         const Entry& en = a.entry[e];
         const uint64_t bit = uint64_t{1} << en.cell;
@@ -231,7 +250,8 @@ int readSamples(BitReader& br, const Allocation& a, int64_t endBit, float* block
                 liveCells &= ~bit;
             }
         } else {
-            active[actives++] = &en;
+            readers[en.kind][count[en.kind]++] = {&en, static_cast<int32_t>(granuleBits)};
+            granuleBits += isGrouped(en.kind) ? en.bits : 3 * en.bits;
             liveCells |= bit;
             if (isJoint(en.kind)) {
                 liveCells |= bit << 1;
@@ -239,12 +259,18 @@ int readSamples(BitReader& br, const Allocation& a, int64_t endBit, float* block
             }
         }
     }
+    granuleBits += a.skipBits;
     for (int slot = 0; slot < kSlots; slot += 3) {
         const int part = slot / 12;
         float* row = block + slot * kSlotFloats;
-        for (int i = 0; i < actives; ++i) readGranule(br, active[i], part, row + active[i]->cell);
-        br.advance(a.skipBits);
-        if (br.position() > endBit) return slot;
+        readGranule<false, false>(readers[kPlain], count[kPlain], base, position, part, row);
+        readGranule<true, false>(readers[kGrouped], count[kGrouped], base, position, part, row);
+        readGranule<false, true>(readers[kJointPlain], count[kJointPlain], base, position, part,
+                                 row);
+        readGranule<true, true>(readers[kJointGrouped], count[kJointGrouped], base, position, part,
+                                row);
+        position += granuleBits;
+        if (position > endBit) return slot;
     }
     return kSlots;
 }
@@ -356,7 +382,8 @@ FrameResult Layer2Decoder::decodeFrame(const uint8_t* frame, size_t available, i
     const int bound = channels_ == 2 && h.mode == 1 ? 4 * (h.modeExtension + 1) : 32;
     readAllocation(br, *table_, channels_, bound, subbandLimit_, allocation);
     readScaleFactors(br, allocation);
-    const int silentFrom = readSamples(br, allocation, endBit, block_, liveCells_);
+    const int silentFrom =
+        readSamples(frame_, br.position(), allocation, endBit, block_, liveCells_);
     if (silentFrom < kSlots) {
         std::memset(block_ + silentFrom * kSlotFloats, 0,
                     sizeof(float) * kSlotFloats * static_cast<size_t>(kSlots - silentFrom));
