@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bit_reader.h"
+#include "layer3_huffman_tables.h"
 #include "layer3_types.h"
 #include "simd4.h"
 
@@ -82,16 +83,108 @@ void clearLines(float* xr, int from, int to) {
     if (to > from) std::memset(xr + from, 0, sizeof(float) * static_cast<size_t>(to - from));
 }
 
+// Signed values -15..15 as signed |v|^(4/3), by value + 15.
+struct SignedPowers {
+    float v[31];
+};
+
+constexpr SignedPowers makeSignedPowers() {
+    SignedPowers p{};
+    for (int k = 0; k < 31; ++k) p.v[k] = k < 15 ? -kPowerTable.v[15 - k] : kPowerTable.v[k - 15];
+    return p;
+}
+
+constexpr SignedPowers kSignedPowers = makeSignedPowers();
+
+// Pairs whose code and sign bits all lie within the first `width` bits (the table's
+// first-level peek plus two, at most ten) are read with one look-up: entry = (y + 15) << 10 |
+// (x + 15) << 5 | bits to consume, or kSlowPair for the others (longer codes, and values that
+// take linbits), which walk the code tree.
+constexpr uint32_t kSlowPair = 0x8000;
+
+struct QuickPairs {
+    uint16_t entry[10240];
+    uint16_t start[32];  // by table_select, where its entries begin
+    uint8_t width[32];
+};
+
+// The quick entry of the `width`-bit string `bits` in a table.
+constexpr uint32_t quickEntry(const HuffmanTable& table, uint32_t bits, int width) {
+    auto next = [&](int at, int n) { return (bits >> (width - at - n)) & ((1u << n) - 1); };
+    uint32_t e = kHuffmanNodes[table.first + next(0, table.peek)];
+    int at = 0;
+    if (e & 0x8000) {
+        at = table.peek;
+        for (;;) {
+            const int w = static_cast<int>((e >> 12) & 7) + 1;
+            if (at + w > width) return kSlowPair;
+            e = kHuffmanNodes[table.first + (e & 0xFFF) + next(at, w)];
+            if (!(e & 0x8000)) break;
+            at += w;
+        }
+    }
+    const int x = (e >> 4) & 15, y = e & 15;
+    const int length = at + static_cast<int>(e >> 8);
+    const int total = length + (x != 0) + (y != 0);
+    if (total > width || (table.linbits && (x == 15 || y == 15))) return kSlowPair;
+    const int sx = x != 0 ? static_cast<int>(next(length, 1)) : 0;
+    const int sy = y != 0 ? static_cast<int>(next(length + (x != 0), 1)) : 0;
+    return static_cast<uint32_t>((sy ? -y : y) + 15) << 10 |
+           static_cast<uint32_t>((sx ? -x : x) + 15) << 5 | static_cast<uint32_t>(total);
+}
+
+constexpr QuickPairs makeQuickPairs() {
+    QuickPairs t{};
+    int used = 0;
+    for (int select = 0; select < 32; ++select) {
+        const HuffmanTable& table = kHuffmanTables[select];
+        if (table.kind == 0) continue;
+        // Tables that share their codes share their entries.
+        bool shared = false;
+        for (int earlier = 0; earlier < select && !shared; ++earlier) {
+            const HuffmanTable& other = kHuffmanTables[earlier];
+            if (other.kind == table.kind && other.first == table.first) {
+                t.start[select] = t.start[earlier];
+                t.width[select] = t.width[earlier];
+                shared = true;
+            }
+        }
+        if (shared) continue;
+        const int width = std::min(table.peek + 2, 10);
+        t.start[select] = static_cast<uint16_t>(used);
+        t.width[select] = static_cast<uint8_t>(width);
+        for (uint32_t bits = 0; bits < (1u << width); ++bits) {
+            t.entry[used + bits] = static_cast<uint16_t>(quickEntry(table, bits, width));
+        }
+        used += 1 << width;
+    }
+    return t;
+}
+
+constexpr QuickPairs kQuickPairs = makeQuickPairs();
+
 // Big-value pairs of lines [i, end) with one table; returns the line reached, short of `end`
 // when the loads passed `loadLimit`.
 template <bool kLinbits>
-int decodePairs(BitReader& reader, const HuffmanTable& table, const float* pow43, float* xr,
-                const float* factors, int i, int end, const uint8_t* loadLimit) {
+int decodePairs(BitReader& reader, int select, const float* pow43, float* xr, const float* factors,
+                int i, int end, const uint8_t* loadLimit) {
     BitReader br = reader;  // a local copy stays in registers
+    const HuffmanTable& table = kHuffmanTables[select];
     const uint16_t* nodes = kHuffmanNodes + table.first;
+    const QuickPairs& q = kQuickPairs;
+    const uint16_t* quick = q.entry + q.start[select];
+    const int quickWidth = q.width[select];
     const int peek = table.peek;
     const int linbits = table.linbits;
     auto decodePair = [&](int at) __attribute__((always_inline)) {
+        const uint32_t fast = quick[br.peek(quickWidth)];
+        if (!(fast & kSlowPair)) [[likely]] {
+            br.skip(static_cast<int>(fast & 31));
+            // The sign rides on the power: (-p) * f is -(p * f), bit for bit.
+            xr[at] = kSignedPowers.v[(fast >> 5) & 31] * factors[at];
+            xr[at + 1] = kSignedPowers.v[fast >> 10] * factors[at + 1];
+            return;
+        }
         uint32_t e = nodes[br.peek(peek)];
         if (e & 0x8000) {
             br.skip(peek);
@@ -210,14 +303,15 @@ int decodeSpectrum(BitReader& br, const GranuleChannelInfo& g, const BandLayout&
     for (int r = 0; r < 3; ++r) {
         const int end = regionEnd[r];
         if (i >= end) continue;
-        const HuffmanTable& table = kHuffmanTables[g.tableSelect[r] & 31];
+        const int select = g.tableSelect[r] & 31;
+        const HuffmanTable& table = kHuffmanTables[select];
         if (table.kind == 0) {
             clearLines(xr, i, end);
             i = end;
         } else if (table.linbits == 0) {
-            i = decodePairs<false>(br, table, pow43, xr, factors, i, end, loadLimit);
+            i = decodePairs<false>(br, select, pow43, xr, factors, i, end, loadLimit);
         } else {
-            i = decodePairs<true>(br, table, pow43, xr, factors, i, end, loadLimit);
+            i = decodePairs<true>(br, select, pow43, xr, factors, i, end, loadLimit);
         }
         if (i < end) break;
     }

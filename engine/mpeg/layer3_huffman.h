@@ -15,11 +15,9 @@ struct HuffmanTable {
     uint8_t kind;  // 0 all zero, 1 single-level, 2 multi-level, 3 multi-level with linbits
 };
 
-// Node: leaf = bits to consume << 8 | x << 4 | y; link = 0x8000 | (width - 1) << 12 | offset
-// of the sub-table from the table's first node.
-extern const uint16_t kHuffmanNodes[4054];
-extern const HuffmanTable kHuffmanTables[32];
-extern const uint8_t kCount1TableA[64];
+// The tables themselves are in layer3_huffman_tables.h. Node: leaf = bits to consume << 8 |
+// x << 4 | y; link = 0x8000 | (width - 1) << 12 | offset of the sub-table from the table's
+// first node.
 
 // Decodes the spectrum of one channel of a granule from `br` (positioned after the scale
 // factors) into xr as signed |v|^(4/3), reading no further than `endBit` (its

@@ -3,9 +3,9 @@
 
 Usage: tools/tables/gen_layer3_tables.py [OUTPUT_DIR]   (default: engine/mpeg)
 
-Writes layer3_huffman_tables.cpp (multi-level Huffman lookups) and layer3_band_tables.cpp
-(scale-factor bands, pretab, scale-factor lengths, alias coefficients). Both are committed;
-the build never runs this script.
+Writes layer3_huffman_tables.h (multi-level Huffman lookups, constexpr so that the decoder can
+derive its quick tables at compile time) and layer3_band_tables.cpp (scale-factor bands, pretab,
+scale-factor lengths, alias coefficients). Both are committed; the build never runs this script.
 """
 
 import os
@@ -103,20 +103,21 @@ def huffman_source():
     for bits, payload in codes[33]:
         assert int(bits, 2) == 15 - (payload >> 4)
 
-    out = [HEADER, '#include "layer3_huffman.h"', "", "namespace kivo::mpeg {", ""]
+    out = [HEADER, "#pragma once", "", '#include "layer3_huffman.h"', "",
+           "namespace kivo::mpeg {", ""]
     out.append("// Multi-level lookups of every code, one after another.")
-    out.append("const uint16_t kHuffmanNodes[%d] = {" % len(all_nodes))
+    out.append("inline constexpr uint16_t kHuffmanNodes[%d] = {" % len(all_nodes))
     out += wrap(["0x%04x" % n for n in all_nodes])
     out.append("};")
     out.append("")
     out.append("// By table_select: first node, first-level peek width, linbits, kind")
     out.append("// (0 all zero, 1 single-level, 2 multi-level, 3 multi-level with linbits).")
-    out.append("const HuffmanTable kHuffmanTables[32] = {")
+    out.append("inline constexpr HuffmanTable kHuffmanTables[32] = {")
     out += ["    {%d, %d, %d, %d}," % d for d in descriptors]
     out.append("};")
     out.append("")
     out.append("// Count1 table A on six peeked bits: code length << 4 | vwxy.")
-    out.append("const uint8_t kCount1TableA[64] = {")
+    out.append("inline constexpr uint8_t kCount1TableA[64] = {")
     out += wrap(["0x%02x" % n for n in count1a])
     out.append("};")
     out += ["", "}  // namespace kivo::mpeg", ""]
@@ -189,7 +190,7 @@ def wrap(items, per_line=12):
 def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "engine",
                                                                    "mpeg")
-    for name, text in (("layer3_huffman_tables.cpp", huffman_source()),
+    for name, text in (("layer3_huffman_tables.h", huffman_source()),
                        ("layer3_band_tables.cpp", band_source())):
         with open(os.path.join(out_dir, name), "w", encoding="utf-8") as f:
             f.write(text)
