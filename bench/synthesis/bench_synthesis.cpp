@@ -34,13 +34,12 @@ void layer2Stereo(benchmark::State& st) {
 }
 BENCHMARK(layer2Stereo);
 
-void layer3StereoPerChannel(benchmark::State& st) {
+void layer3Stereo(benchmark::State& st) {
     run(st, 576, [](SynthesisState& s, const float*, const float(*hybrid)[32], int16_t* pcm) {
-        synthesizeLayer3Stereo(s, hybrid, pcm, 0);
-        synthesizeLayer3Stereo(s, hybrid + 18, pcm, 1);
+        synthesizeLayer3Stereo(s, hybrid, hybrid + 18, pcm);
     });
 }
-BENCHMARK(layer3StereoPerChannel);
+BENCHMARK(layer3Stereo);
 
 void layer3Mono(benchmark::State& st) {
     run(st, 576, [](SynthesisState& s, const float*, const float(*hybrid)[32], int16_t* pcm) {

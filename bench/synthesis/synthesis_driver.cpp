@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     const int granules = seconds * 44100 / 576;
     const auto* hybrid = reinterpret_cast<const float(*)[32]>(input.data());
     for (int g = 0; g < granules; ++g) {
-        synthesizeLayer3Stereo(s, hybrid, pcm.data(), 0);
-        synthesizeLayer3Stereo(s, hybrid + 18, pcm.data(), 1);
+        synthesizeLayer3Stereo(s, hybrid, hybrid + 18, pcm.data());
         checksum += pcm[g % 1152];
     }
     reset();

@@ -153,12 +153,12 @@ void Layer3Decoder::decodeGranule(int granule, int64_t* bitPosition, int16_t* pc
         const HybridInput in{spectrum_[ch], extent_[ch], g.blockType,
                              g.windowSwitching && g.mixedBlock};
         overlapExtent_[ch] =
-            hybridFilter(in, {overlap_[ch], overlapExtent_[ch]}, bands_, hybrid_, wideVectors_);
-        if (outputChannels_ == 1) {
-            synthesizeLayer3Mono(synth, hybrid_, pcm);
-        } else {
-            synthesizeLayer3Stereo(synth, hybrid_, pcm, ch);
-        }
+            hybridFilter(in, {overlap_[ch], overlapExtent_[ch]}, bands_, hybrid_[ch], wideVectors_);
+    }
+    if (outputChannels_ == 1) {
+        synthesizeLayer3Mono(synth, hybrid_[0], pcm);
+    } else {
+        synthesizeLayer3Stereo(synth, hybrid_[0], hybrid_[1], pcm);
     }
 }
 

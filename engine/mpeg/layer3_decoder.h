@@ -44,7 +44,7 @@ private:
     int overlapExtent_[2]{};
     alignas(16) float spectrum_[2][kSpectrumFloats]{};
     alignas(16) float overlap_[2][kGranuleLines]{};
-    alignas(16) float hybrid_[18][32]{};
+    alignas(16) float hybrid_[2][18][32]{};
     MainDataReservoir reservoir_;
 };
 

@@ -309,21 +309,6 @@ inline void storeInterleaved(const Pcm32& left, const Pcm32& right, int16_t* pcm
     }
 }
 
-// Writes one channel's samples into every second position, keeping the other channel's.
-inline void storeChannel(const Pcm32& p, int16_t* pcm, int channel) {
-    const __m128i keep = _mm_set1_epi32(channel == 0 ? static_cast<int>(0xFFFF0000u) : 0xFFFF);
-    for (int k = 0; k < 4; ++k) {
-        auto* dst = reinterpret_cast<__m128i*>(pcm + 16 * k);
-        const __m128i lo = _mm_unpacklo_epi16(p.v[k], p.v[k]);
-        const __m128i hi = _mm_unpackhi_epi16(p.v[k], p.v[k]);
-        const __m128i old0 = _mm_loadu_si128(dst);
-        const __m128i old1 = _mm_loadu_si128(dst + 1);
-        _mm_storeu_si128(dst, _mm_or_si128(_mm_and_si128(old0, keep), _mm_andnot_si128(keep, lo)));
-        _mm_storeu_si128(dst + 1,
-                         _mm_or_si128(_mm_and_si128(old1, keep), _mm_andnot_si128(keep, hi)));
-    }
-}
-
 // The four rows of a batch that starts at row i of `slots` (a short last batch repeats its
 // last row in the unused lanes).
 struct BatchRows {
@@ -405,12 +390,23 @@ void synthesizeLayer3Mono(SynthesisState& s, const float hybrid[18][32], int16_t
                       [pcm](int i, const Pcm32& p) { storeMono(p, pcm + 32 * i); });
 }
 
-void synthesizeLayer3Stereo(SynthesisState& s, const float hybrid[18][32], int16_t* pcm,
-                            int channel) {
-    channel &= 1;
-    synthesizeChannel(s.ring[channel], hybrid[0], 32, 18, [pcm, channel](int i, const Pcm32& p) {
-        storeChannel(p, pcm + 64 * i, channel);
-    });
+void synthesizeLayer3Stereo(SynthesisState& s, const float left[18][32], const float right[18][32],
+                            int16_t* pcm) {
+    auto transform = transformRowsNarrow;
+#if defined(KIVO_WIDE_WINDOW)
+    if (s.ring[0].wide) transform = transformRowsWide;
+#endif
+    for (int i = 0; i < 18; i += 4) {
+        const BatchRows l(left[0], 32, i, 18), r(right[0], 32, i, 18);
+        alignas(16) float stagedLeft[4][kStride], stagedRight[4][kStride];
+        transform(l, s.ring[0].slot + 1, stagedLeft);
+        transform(r, s.ring[1].slot + 1, stagedRight);
+        for (int j = 0; j < l.count; ++j) {
+            const Pcm32 a = windowStaged(s.ring[0], stagedLeft[j]);
+            const Pcm32 b = windowStaged(s.ring[1], stagedRight[j]);
+            storeInterleaved(a, b, pcm + 64 * (i + j));
+        }
+    }
 }
 
 void synthesizeLayer2Single(SynthesisState& s, const float* block, int16_t* pcm, int slots) {
@@ -497,12 +493,15 @@ void synthesizeLayer3Mono(SynthesisState& s, const float hybrid[18][32], int16_t
     }
 }
 
-void synthesizeLayer3Stereo(SynthesisState& s, const float hybrid[18][32], int16_t* pcm,
-                            int channel) {
-    channel &= 1;
+void synthesizeLayer3Stereo(SynthesisState& s, const float left[18][32], const float right[18][32],
+                            int16_t* pcm) {
     for (int i = 0; i < 18; ++i) {
-        const Pcm32 p = synthesizeSlot(s.ring[channel], hybrid[i]);
-        for (int j = 0; j < 32; ++j) pcm[64 * i + 2 * j + channel] = p.v[j];
+        const Pcm32 l = synthesizeSlot(s.ring[0], left[i]);
+        const Pcm32 r = synthesizeSlot(s.ring[1], right[i]);
+        for (int j = 0; j < 32; ++j) {
+            pcm[64 * i + 2 * j] = l.v[j];
+            pcm[64 * i + 2 * j + 1] = r.v[j];
+        }
     }
 }
 

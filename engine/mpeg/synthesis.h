@@ -26,9 +26,9 @@ struct SynthesisState {
 
 // Layer III: 18 time slots of 32 subband samples of one channel -> 18*32 PCM samples.
 void synthesizeLayer3Mono(SynthesisState& s, const float hybrid[18][32], int16_t* pcm);
-// Writes channel `channel` (0 or 1) into every second sample of pcm, starting at pcm[channel].
-void synthesizeLayer3Stereo(SynthesisState& s, const float hybrid[18][32], int16_t* pcm,
-                            int channel);
+// Both channels' 18 slots -> 18*32 interleaved left,right pairs.
+void synthesizeLayer3Stereo(SynthesisState& s, const float left[18][32], const float right[18][32],
+                            int16_t* pcm);
 // Layer II: `slots` time slots of 64 floats (single channel: values 0..31 are the subbands;
 // two channels: subband-major pairs left,right).
 void synthesizeLayer2Single(SynthesisState& s, const float* block, int16_t* pcm, int slots);
