@@ -221,21 +221,42 @@ int decodePairs(BitReader& reader, int select, const float* pow43, float* xr, co
     return i;
 }
 
-// One count1 quadruple into xr[i..i+3]; at most 10 bits, all of them in the cache.
-inline uint32_t decodeQuadruple(BitReader& br, bool tableB, const float* quads, float* xr,
-                                const float* factors) {
-    uint32_t vwxy;
-    if (tableB) {
-        vwxy = 15 - br.take(4);
-    } else {
-        const uint32_t e = kCount1TableA[br.peek(6)];
-        br.skip(static_cast<int>(e >> 4));
-        vwxy = e & 15;
+// Count1 quadruples by their next ten bits (table A) or eight (table B), code and signs in
+// one look-up: entry = lines to the end of its last non-zero value (0, 2 or 4) << 12 | bits to
+// consume << 8 | vwxy << 4 | the four bits after the code (its signs, padded), the low byte
+// indexing kQuadrupleTable.
+struct QuickQuadruples {
+    uint16_t a[1024];
+    uint16_t b[256];
+};
+
+constexpr uint16_t quadrupleEntry(uint32_t vwxy, int codeLength, uint32_t signs) {
+    const uint32_t reach = vwxy == 0 ? 0 : (vwxy & 3) ? 4 : 2;
+    return static_cast<uint16_t>(reach << 12 | (codeLength + kOnes[vwxy]) << 8 | vwxy << 4 | signs);
+}
+
+constexpr QuickQuadruples makeQuickQuadruples() {
+    QuickQuadruples q{};
+    for (uint32_t bits = 0; bits < 1024; ++bits) {
+        const uint32_t e = kCount1TableA[bits >> 4];
+        const int length = static_cast<int>(e >> 4);
+        q.a[bits] = quadrupleEntry(e & 15, length, (bits >> (6 - length)) & 15);
     }
-    // All sign bits at once: the table ignores the ones past this quadruple's.
-    (F4::load(quads + 4 * (vwxy * 16 + br.peek(4))) * F4::load(factors)).store(xr);
-    br.skip(kOnes[vwxy]);
-    return vwxy;
+    for (uint32_t bits = 0; bits < 256; ++bits)
+        q.b[bits] = quadrupleEntry(15 - (bits >> 4), 4, bits & 15);
+    return q;
+}
+
+constexpr QuickQuadruples kQuickQuadruples = makeQuickQuadruples();
+
+// One count1 quadruple into xr[i..i+3]; at most 10 bits, all of them in the cache. Returns
+// how far its non-zero values reach (0, 2 or 4).
+inline int decodeQuadruple(BitReader& br, const uint16_t* quick, int width, float* xr,
+                           const float* factors) {
+    const uint32_t e = quick[br.peek(width)];
+    (F4::load(kQuadrupleTable.v[e & 0xFF]) * F4::load(factors)).store(xr);
+    br.skip(static_cast<int>((e >> 8) & 15));
+    return static_cast<int>(e >> 12);
 }
 
 // Count1 quadruples from line i while bits of the channel remain before `endBit` and i is
@@ -244,8 +265,10 @@ inline uint32_t decodeQuadruple(BitReader& br, bool tableB, const float* quads, 
 int decodeQuadruples(BitReader& reader, bool tableB, float* xr, const float* factors, int i,
                      int limit, int64_t endBit, int* extent) {
     BitReader br = reader;
-    const float* quads = kQuadrupleTable.v[0];
+    const uint16_t* quick = tableB ? kQuickQuadruples.b : kQuickQuadruples.a;
+    const int width = tableB ? 8 : 10;
     constexpr int kMaxBits = 10;
+    int reached = *extent;
     while (i < limit) {
         const int64_t remaining = endBit - br.position();
         if (remaining < (tableB ? 4 : 1)) break;
@@ -255,21 +278,22 @@ int decodeQuadruples(BitReader& reader, bool tableB, float* xr, const float* fac
                 static_cast<int>(std::min<int64_t>(remaining / kMaxBits, (limit - i + 3) / 4));
             for (int k = 0; k < n; ++k, i += 4) {
                 if (k % 5 == 0) br.refill();
-                const uint32_t vwxy = decodeQuadruple(br, tableB, quads, xr + i, factors + i);
-                if (vwxy) *extent = i + ((vwxy & 3) ? 4 : 2);
+                const int reach = decodeQuadruple(br, quick, width, xr + i, factors + i);
+                reached = reach ? i + reach : reached;
             }
             continue;
         }
         br.refill();
-        const uint32_t vwxy = decodeQuadruple(br, tableB, quads, xr + i, factors + i);
+        const int reach = decodeQuadruple(br, quick, width, xr + i, factors + i);
         if (br.position() > endBit) {
             clearLines(xr, i, i + 4);
             i += 4;
             break;
         }
-        if (vwxy) *extent = i + ((vwxy & 3) ? 4 : 2);
+        reached = reach ? i + reach : reached;
         i += 4;
     }
+    *extent = reached;
     reader = br;
     return i;
 }
