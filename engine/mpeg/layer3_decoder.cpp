@@ -138,7 +138,7 @@ void Layer3Decoder::decodeGranule(int granule, int64_t* bitPosition, int16_t* pc
                            stream_.lsf ? &intensity_ : nullptr, bands_);
     }
     for (int ch = 0; ch < side_.channels; ++ch) {
-        reduceAliases(spectrum_[ch], &extent_[ch], info[ch]);
+        reduceAliases(spectrum_[ch], &extent_[ch], info[ch], wideVectors_);
     }
     if (side_.channels == 1 && outputChannels_ == 2) {
         // A single-channel frame in a two-channel stream plays on both sides.

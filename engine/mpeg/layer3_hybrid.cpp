@@ -209,12 +209,12 @@ template <typename T>
 
 }  // namespace
 
-void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
-    if (info.longBands == 0) return;
-    const int boundaries = info.hasShort ? 1 : std::min((*nonZeroExtent + 7) / 18, 31);
-    if (boundaries == 0) return;
+namespace {
+
+// The butterflies of boundaries 0..boundaries-1: a runs down from the top of subband s, b up
+// from the bottom of s + 1.
+[[gnu::always_inline]] inline void butterflies(float* xr, int boundaries) {
     const HybridTables& t = tables();
-    // a runs down from the top of subband s, b up from the bottom of s + 1.
     const F4 cs0 = F4::load(t.cs), cs1 = F4::load(t.cs + 4);
     const F4 ca0 = F4::load(t.ca), ca1 = F4::load(t.ca + 4);
     for (int s = 0; s < boundaries; ++s) {
@@ -227,6 +227,39 @@ void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info) {
         (b0 * cs0 + a0 * ca0).store(hi);
         (b1 * cs1 + a1 * ca1).store(hi + 4);
     }
+}
+
+#if defined(KIVO_EIGHT_LANES)
+// The same sums, all eight lines of a side in one vector.
+[[gnu::target("avx")]] void butterfliesWide(float* xr, int boundaries) {
+    const HybridTables& t = tables();
+    const F8 cs = F8::load(t.cs), ca = F8::load(t.ca);
+    for (int s = 0; s < boundaries; ++s) {
+        float* lo = xr + 18 * s + 10;
+        float* hi = xr + 18 * (s + 1);
+        const F8 a = F8::load(lo).reversed(), b = F8::load(hi);
+        (a * cs - b * ca).reversed().store(lo);
+        (b * cs + a * ca).store(hi);
+    }
+}
+#endif
+
+}  // namespace
+
+void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info, bool wide) {
+    if (info.longBands == 0) return;
+    const int boundaries = info.hasShort ? 1 : std::min((*nonZeroExtent + 7) / 18, 31);
+    if (boundaries == 0) return;
+#if defined(KIVO_EIGHT_LANES)
+    if (wide) {
+        butterfliesWide(xr, boundaries);
+    } else {
+        butterflies(xr, boundaries);
+    }
+#else
+    (void)wide;
+    butterflies(xr, boundaries);
+#endif
     *nonZeroExtent = std::max(*nonZeroExtent, 18 * boundaries + 8);
 }
 

@@ -9,8 +9,9 @@ namespace kivo::mpeg {
 // Spectral lines of one channel, padded so four subbands can be loaded four lines at a time.
 inline constexpr int kSpectrumFloats = kGranuleLines + 4;
 
-// Butterflies across the subband boundaries that hold data; may raise the extent.
-void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info);
+// Butterflies across the subband boundaries that hold data; may raise the extent. `wide` (only
+// where processorHasWideVectors()) runs the same sums eight lines at a time.
+void reduceAliases(float* xr, int* nonZeroExtent, const BlockInfo& info, bool wide = false);
 
 struct HybridInput {
     const float* xr;    // this granule's lines (kSpectrumFloats)

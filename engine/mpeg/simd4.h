@@ -134,6 +134,8 @@ struct F8 {
     friend F8 operator+(F8 a, F8 b) { return a.v + b.v; }
     friend F8 operator-(F8 a, F8 b) { return a.v - b.v; }
     friend F8 operator*(F8 a, F8 b) { return a.v * b.v; }
+    // Lanes 0 to 7 in reverse order.
+    F8 reversed() const { return Floats(__builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0)); }
     // Lanes 1, 3, 5 and 7 negated.
     F8 negateOdd() const {
         const Ints sign{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN};
