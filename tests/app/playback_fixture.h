@@ -186,6 +186,27 @@ private:
     QObject* label_;
 };
 
+// Keeps the engine's progress below 100 from a label. Each progress event runs the status
+// animation, whose waits handle events inside it, and events that come during a run ask for
+// another: while short songs play one after another in real time, a run that starts inside a
+// test's own wait returns only once the songs stop. Tests of requests and messages hold the
+// progress back; the ends still come through and move the list on.
+class ProgressHeldBack : public QObject {
+public:
+    explicit ProgressHeldBack(QObject* label) : label_(label) { label->installEventFilter(this); }
+    ~ProgressHeldBack() override { label_->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != runtime::NotifyEvent::eventType()) return false;
+        const auto* notify = static_cast<runtime::NotifyEvent*>(e);
+        return notify->message == WM_PLAYPROGRESS && notify->wParam < 100;
+    }
+
+private:
+    QObject* label_;
+};
+
 // The C library generator as the runtime draws from it, found from three of its outputs, so a
 // test can foretell the next draws and count the draws made since.
 class GeneratorWatch {

@@ -29,6 +29,8 @@ protected:
         kivo_->player().remove();
         progress(100);
     }
+    ProgressHeldBack heldBack_{window().nowPlayingLabel};
+
     std::string nowPlayingMessage(const std::string& song) {
         return "亲！您正在播放的歌曲是  \r\n\r\n【" + song + "】 \r\n\r\n请慢慢欣赏哦！嘻嘻~~~~~";
     }

@@ -1,5 +1,6 @@
 // Playing, pausing, continuing, skipping and quick play, against the engine on virtual devices.
 #include <QThread>
+#include <optional>
 
 #include "playback_control.h"
 #include "playback_fixture.h"
@@ -24,10 +25,13 @@ protected:
     }
 
     std::vector<std::string> songs_;
+    // For the tests that play in real time and wait for a device.
+    std::optional<ProgressHeldBack> heldBack_;
 };
 
 TEST_F(PlaybackControlTest, PlayButtonPlaysPausesAndContinues) {
     MainWindow& w = window();
+    heldBack_.emplace(w.nowPlayingLabel);
     w.playButton->click();
     EXPECT_EQ(balloonText(), "亲！您所在的列表没歌曲！ \r\n\r\n请添加歌曲后再播放吧哦！呵呵~~~~~");
     EXPECT_FALSE(kivo_->player().holdsPlayer());
@@ -99,6 +103,7 @@ TEST_F(PlaybackControlTest, ContinuingAfterAPauseAt37PercentStartsAt37Percent) {
 
 TEST_F(PlaybackControlTest, DoubleClickEnterAndThePlayItemPlayTheSelectedSong) {
     MainWindow& w = window();
+    heldBack_.emplace(w.nowPlayingLabel);
     setSpeed(1);
     threeSongs();
     doubleClick(1);
@@ -184,6 +189,7 @@ TEST_F(PlaybackControlTest, PreviousAndNextStopAtTheEndsOfTheList) {
 
 TEST_F(PlaybackControlTest, QuickPlayOnlyWhilePlaying) {
     MainWindow& w = window();
+    heldBack_.emplace(w.nowPlayingLabel);
     setSpeed(1);
     threeSongs();
     w.songList->setCurrent(1);

@@ -2,8 +2,10 @@
 // Chinese taggers write them), GBK in a frame that claims Latin-1, and real Latin-1; then the
 // same information where the user meets it: the song list's and the now-playing label's
 // tooltips, the progress bar's time and the desktop's media metadata.
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QListWidgetItem>
+#include <QThread>
 #include <QToolTip>
 
 #include "app_fixture.h"
@@ -68,9 +70,13 @@ protected:
     }
     // Waits for the background reader.
     const SongTags* tagsOf(const std::string& path) {
-        for (int i = 0; i < 500; ++i) {
+        // The read runs on another thread: a loaded machine may take a while to get to it.
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
             if (const SongTags* tags = kivo_->songInfo().find(path)) return tags;
             QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(2);
         }
         return nullptr;
     }
