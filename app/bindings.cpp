@@ -122,12 +122,9 @@ void bindMainWindow(Kivo& kivo) {
     // From outside the windows: the keyboard, files dropped on the list, later copies.
     bindMainWindowKeys(kivo);
     new SongDrops(kivo);
-    QObject::connect(&kivo.instanceChannel(), &InstanceChannel::filesHandedOver, &w,
-                     [&kivo](const QByteArrayList& files) {
-                         std::vector<std::string> paths;
-                         for (const QByteArray& file : files) paths.push_back(file.toStdString());
-                         openOutsideSongs(kivo, paths);
-                     });
+    QObject::connect(
+        &kivo.instanceChannel(), &InstanceChannel::filesHandedOver, &w,
+        [&kivo](const std::vector<std::string>& files) { openOutsideSongs(kivo, files); });
 }
 
 void bindAnimationWindow(Kivo& kivo, AnimationWindow& window) {

@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <memory>
 
+#include "hand_over_message.h"
+
 namespace kivo {
 
 namespace {
@@ -32,14 +34,8 @@ bool InstanceChannel::handOver(const QString& path, const std::vector<std::strin
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(kConnectMs)) return false;
-    // The paths, each ended by a NUL byte, which no path contains; the end of the connection
-    // ends the list.
-    QByteArray message;
-    for (const std::string& file : files) {
-        message.append(file.data(), qsizetype(file.size()));
-        message.append('\0');
-    }
-    socket.write(message);
+    const std::string message = handOverMessage(files);
+    socket.write(message.data(), qsizetype(message.size()));
     while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kWriteMs)) {
     }
     socket.disconnectFromServer();
@@ -62,10 +58,10 @@ void InstanceChannel::receive() {
         });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, received] {
             received->append(socket->readAll());
-            QByteArrayList files;
+            std::vector<std::string> files;
             if (received->size() <= kMostBytes) {
-                files = received->split('\0');
-                files.removeLast();  // the piece after the last NUL: empty, or cut short
+                files = handedOverFiles(
+                    std::string_view(received->constData(), size_t(received->size())));
             }
             socket->deleteLater();
             emit filesHandedOver(files);

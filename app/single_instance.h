@@ -4,7 +4,6 @@
 // program that merely shares the name) is no copy of ours.
 #pragma once
 
-#include <QByteArrayList>
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
@@ -30,7 +29,7 @@ public:
 
 signals:
     // A later copy was started, with these files (none when it was started without).
-    void filesHandedOver(const QByteArrayList& files);
+    void filesHandedOver(const std::vector<std::string>& files);
 
 private:
     void receive();

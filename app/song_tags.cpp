@@ -21,23 +21,31 @@ bool isAscii(std::string_view bytes) {
     return true;
 }
 
+// Well-formed UTF-8 only: no longer forms, no surrogates, nothing beyond U+10FFFF, which
+// would reach the tooltips and the desktop's media controls as broken text.
 bool isUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         size_t extra = 0;
+        unsigned char low = 0x80, high = 0xBF;  // where the second byte may lie
         if (c >= 0xC2 && c < 0xE0) {
             extra = 1;
         } else if (c >= 0xE0 && c < 0xF0) {
             extra = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
         } else if (c >= 0xF0 && c < 0xF5) {
             extra = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
         } else if (c >= 0x80) {
             return false;
         }
         if (i + extra >= bytes.size()) return false;
         for (size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+            const auto b = static_cast<unsigned char>(bytes[i + k]);
+            if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) return false;
         }
         i += extra + 1;
     }

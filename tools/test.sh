@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the layers' include rules, the skin check, the normal
 # build with the Windows build run under Wine beside it, then the engine under
-# AddressSanitizer+UBSan and ThreadSanitizer, then the every fuzz target for 15 s.
+# AddressSanitizer+UBSan and ThreadSanitizer, then every fuzz target for 10 s.
 # KIVO_QUICK=1 runs only the normal build's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,5 +43,5 @@ tools/build.sh build-tsan -DKIVO_TSAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=RelWi
 phase "ThreadSanitizer"
 
 CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF
-tools/fuzz.sh build-fuzz "${KIVO_FUZZ_SECONDS:-15}"
+tools/fuzz.sh build-fuzz "${KIVO_FUZZ_SECONDS:-10}"
 phase "fuzzing"

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,27 @@ TEST_F(KivoDecode, InfoDescribesTheStream) {
     r = run("--info " + kivo::test::streamFixture("l2_192_stereo.mp2"));
     EXPECT_NE(r.out.find("Xing header: no"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("encoder delay"), std::string::npos);
+}
+
+TEST_F(KivoDecode, BrokenTagTextIsShownAsUtf8) {
+    // Text marked UTF-8 that is not, a lone UTF-16 surrogate, and a surrogate written as UTF-8
+    // in front of a song: each broken piece prints as U+FFFD, the rest as it is.
+    auto frame = [](const char* id, const std::string& text) {
+        return std::string(id) + std::string("\0\0\0", 3) + char(text.size()) +
+               std::string(2, '\0') + text;
+    };
+    const std::string frames = frame("TIT2", std::string("\3A\x80"
+                                                         "B",
+                                                         4)) +
+                               frame("TPE1", std::string("\1\xFF\xFE\x00\xD8x\0", 7)) +
+                               frame("TALB", "\3\xED\xA0\x80");
+    std::string tag = std::string("ID3\3\0\0\0\0\0", 9) + char(frames.size()) + frames;
+    std::ifstream song(kivo::test::streamFixture("l3_128_joint.mp3"), std::ios::binary);
+    const std::string path = scratch("broken.mp3");
+    std::ofstream(path, std::ios::binary) << tag << song.rdbuf();
+    const Outcome r = run("--info " + path);
+    EXPECT_NE(r.out.find("title: A\uFFFDB\nartist: \uFFFDx\nalbum: \uFFFD\n"), std::string::npos)
+        << r.out;
 }
 
 TEST_F(KivoDecode, FailuresAreOneLineAndNonZero) {

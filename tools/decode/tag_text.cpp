@@ -19,7 +19,11 @@ uint32_t synchsafe(const uint8_t* p) {
     return uint32_t(p[0] & 0x7F) << 21 | (p[1] & 0x7F) << 14 | (p[2] & 0x7F) << 7 | (p[3] & 0x7F);
 }
 
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// A lone surrogate or a number beyond Unicode (from a broken tag) becomes U+FFFD.
 void appendUtf8(std::string& out, uint32_t c) {
+    if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = kReplacement;
     if (c < 0x80) {
         out += char(c);
     } else if (c < 0x800) {
@@ -51,10 +55,42 @@ std::string utf16(const uint8_t* p, size_t n, bool bigEndian) {
         if (c >= 0xD800 && c < 0xDC00 && i + 3 < n) {
             const uint32_t low =
                 bigEndian ? (p[i + 2] << 8 | p[i + 3]) : (p[i + 3] << 8 | p[i + 2]);
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
         }
         appendUtf8(out, c);
+    }
+    return out;
+}
+
+// Text marked UTF-8 up to its first NUL; a byte that begins no well-formed sequence becomes
+// U+FFFD, so that what is printed is UTF-8 whatever the tag holds.
+std::string utf8(const uint8_t* p, size_t n) {
+    static constexpr uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // no longer forms
+    std::string out;
+    for (size_t i = 0; i < n && p[i] != 0;) {
+        const uint8_t c = p[i];
+        const size_t extra = c < 0x80   ? 0
+                             : c < 0xC2 ? 4
+                             : c < 0xE0 ? 1
+                             : c < 0xF0 ? 2
+                             : c < 0xF5 ? 3
+                                        : 4;
+        if (extra == 4) {
+            appendUtf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        size_t k = 1;
+        for (; k <= extra && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k) {
+            code = code << 6 | (p[i + k] & 0x3F);
+        }
+        const bool whole = k == extra + 1 && code >= kLeast[extra];
+        appendUtf8(out, whole ? code : kReplacement);
+        i += whole ? k : 1;
     }
     return out;
 }
@@ -67,8 +103,7 @@ std::string frameText(const uint8_t* p, size_t n) {
         case 2:
             return utf16(p + 1, n - 1, true);
         case 3:
-            return std::string(reinterpret_cast<const char*>(p + 1),
-                               strnlen(reinterpret_cast<const char*>(p + 1), n - 1));
+            return utf8(p + 1, n - 1);
         default:
             return latin1(p + 1, n - 1);
     }
