@@ -63,6 +63,11 @@ void onPlayFailed(Kivo& kivo, int reason) {
         showCompanionMessage(kivo, "亲！声音设备突然不见了，\r\n\r\n【" + song +
                                        "】Kivo先停下来啦！请检查一下音箱或耳机，再点播放吧！"
                                        "呜呜~~~~~");
+    } else if (reason == kFailCutShort) {
+        // Part of the song was heard: the play mode goes on with the next.
+        showCompanionMessage(kivo, "亲！歌曲【" + song +
+                                       "】\r\n\r\n在播放的时候文件变短了，Kivo只能放到这里啦！"
+                                       "呜呜~~~~~");
     } else if (inARow >= passLength(kivo)) {
         label->setProperty(kStopAtEnd, true);
         showCompanionMessage(kivo,

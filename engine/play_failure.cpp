@@ -13,6 +13,8 @@ PlayFailure playFailureOf(StageResult result) {
             return kFailDeviceRefused;
         case kDeviceLost:
             return kFailDeviceLost;
+        case kFileCutShort:
+            return kFailCutShort;
         case kOpenFailed:
         case kOutOfMemory:
         case kAccessDenied:
@@ -42,6 +44,8 @@ const char* playFailureText(PlayFailure failure) {
             return "read error";
         case kFailDeviceLost:
             return "the sound device went away";
+        case kFailCutShort:
+            return "the file was cut short while it played";
     }
     return "cannot play";
 }

@@ -15,6 +15,7 @@ enum PlayFailure : int32_t {
     kFailDeviceRefused = 4,  // the sound device would not open
     kFailReadError = 5,      // reading stopped on an error in the middle of the song
     kFailDeviceLost = 6,     // the sound device stopped working in the middle of the song
+    kFailCutShort = 7,       // the file became shorter while the song played
 };
 
 // The reason a stage's failure result gives.

@@ -68,6 +68,12 @@ StageResult SourceStage::seek(int64_t offset, int origin, int64_t* position) {
     return result;
 }
 
+bool SourceStage::cutShort() const {
+    // Standard input read as it comes was never measured: its end is where it ends.
+    const long at = std::ftell(file_);
+    return at >= 0 && at < audio_.end;
+}
+
 void SourceStage::readerMain(void* stage) {
     static_cast<SourceStage*>(stage)->readChunks();
 }
@@ -99,6 +105,12 @@ void SourceStage::readChunks() {
                 // A song cut short by a failing disk is said, not passed off as its end.
                 if (got < kChunkBytes && std::ferror(file_)) {
                     fail(kReadFailed);
+                    return;
+                }
+                // So is a file made shorter while it plays (a download started anew, an
+                // editor that rewrites it in place).
+                if (got < kChunkBytes && cutShort()) {
+                    fail(kFileCutShort);
                     return;
                 }
             }

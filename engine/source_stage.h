@@ -41,6 +41,8 @@ private:
     StageResult openFile();
     static void readerMain(void* stage);
     void readChunks();
+    // At the end of the file: whether it ended before the audio measured when it opened.
+    bool cutShort() const;
 
     std::string path_;
     std::FILE* file_ = nullptr;

@@ -32,6 +32,7 @@ enum StageResult : int32_t {
     kDecoderThreadFailed = 1003,
     kDeviceRefused = 1004,  // the sound device would not open
     kDeviceLost = 1005,     // the sound device stopped working while the song played
+    kFileCutShort = 1006,   // the file ended before the audio it held when the song began
 };
 
 }  // namespace kivo

@@ -160,28 +160,41 @@ TEST_F(PlayFailuresTest, PipesDevicesFoldersZerosAndFilesChangedWhilePlayingGetA
     EXPECT_EQ(playedRates(), std::vector<int>{kRateB}) << "the part before the NUL was played";
     ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() == 6; }));  // and the song's end
 
-    // Ten seconds of song, more than the engine reads ahead, played in real time; the file is
-    // deleted, replaced or cut short once it plays: the song still ends, with nothing said.
-    std::string once = readFile(song('A', "once.mp3")), tenSeconds;
-    for (int i = 0; i < 5; ++i) tenSeconds += once;
-    setSpeed(4);
+    // A song longer than the engine reads ahead; the file is deleted, replaced or cut short
+    // once it plays. A deleted or replaced file plays to its end with nothing said; one cut
+    // short (early, while most of it is unread) is said, and the play mode goes on.
+    const std::string once = readFile(song('A', "once.mp3"));
     for (const char* change : {"delete", "replace", "truncate"}) {
+        const bool cut = std::string(change) == "truncate";
+        std::string bytes;
+        for (int i = 0; i < (cut ? 20 : 5); ++i) bytes += once;
         const std::string path = songFolder_ + "/" + change + ".mp3";
-        writeFile(path, tenSeconds);
-        showSongs({path});
-        window().menus().setChecked("singlePlayItem", true);
-        const size_t failures = said.failures, ends = said.atEnds.size();
+        writeFile(path, bytes);
+        showSongs({path, songs.back()});
+        setSpeed(cut ? 8 : 4);
+        const size_t failures = said.failures, ends = said.atEnds.size(), next = deviceCount();
         doubleClick(0);
-        ASSERT_TRUE(waitUntil([&] { return window().progressBar->position() >= 10; })) << change;
+        // Once it is heard.
+        ASSERT_TRUE(waitUntil([&] { return deviceCount() > next && lastLog()->pcmBytes() > 0; }))
+            << change;
         if (std::string(change) == "delete") std::filesystem::remove(path);
         if (std::string(change) == "replace") {
             writeFile(path + ".new", "not a song");
             std::filesystem::rename(path + ".new", path);
         }
-        if (std::string(change) == "truncate") std::filesystem::resize_file(path, 1000);
-        ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() == ends + 1; })) << change;
-        EXPECT_EQ(said.failures, failures) << change;
-        EXPECT_EQ(state(), kPlayStateIdle) << change;
+        if (cut) std::filesystem::resize_file(path, 1000);
+        ASSERT_TRUE(waitUntil([&] { return said.atEnds.size() > ends; })) << change;
+        if (cut) {
+            EXPECT_EQ(said.failures, failures + 1);
+            EXPECT_EQ(said.atEnds[ends], "亲！歌曲【" + path +
+                                             "】\r\n\r\n在播放的时候文件变短了，Kivo只能放到"
+                                             "这里啦！呜呜~~~~~");
+        } else {
+            EXPECT_EQ(said.failures, failures) << change;
+        }
+        setSpeed(0);
+        EXPECT_TRUE(playsAfter(next, kRateB)) << change;
+        ASSERT_TRUE(waitUntil([&] { return state() == kPlayStateIdle; })) << change;
     }
 }
 
