@@ -49,6 +49,7 @@ bool PcmOutput::open(const std::string& path, bool wav, int channels, int sample
 #endif
     file_ = toStdout_ ? stdout : std::fopen(path.c_str(), "wb");
     if (!file_) return false;
+    pending_.reserve(kChunkBytes);
     struct stat st {};
     regularFile_ = !toStdout_ && fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode);
     // Standard output is never rewound: it may be appending to a file.
@@ -78,22 +79,33 @@ bool PcmOutput::writeWavHeader(uint32_t dataBytes) {
 }
 
 bool PcmOutput::write(const int16_t* samples, size_t count) {
+    const size_t bytes = 2 * count;
+    // Written out before the chunk would outgrow its reserved room.
+    if (pending_.size() + bytes > kChunkBytes && !writePending()) return false;
     if constexpr (std::endian::native == std::endian::big) {
-        std::vector<int16_t> swapped(samples, samples + count);
-        for (int16_t& s : swapped) {
-            const auto u = static_cast<uint16_t>(s);
-            s = static_cast<int16_t>(static_cast<uint16_t>(u << 8 | u >> 8));
+        for (size_t i = 0; i < count; ++i) {
+            const auto u = static_cast<uint16_t>(samples[i]);
+            pending_.push_back(static_cast<uint8_t>(u));
+            pending_.push_back(static_cast<uint8_t>(u >> 8));
         }
-        if (std::fwrite(swapped.data(), 2, count, file_) != count) return false;
-    } else if (std::fwrite(samples, 2, count, file_) != count) {
-        return false;
+    } else {
+        const auto* from = reinterpret_cast<const uint8_t*>(samples);
+        pending_.insert(pending_.end(), from, from + bytes);
     }
-    dataBytes_ += 2 * count;
+    dataBytes_ += bytes;
     return true;
 }
 
+bool PcmOutput::writePending() {
+    const size_t n = pending_.size();
+    const bool ok = std::fwrite(pending_.data(), 1, n, file_) == n;
+    pending_.clear();
+    return ok;
+}
+
 bool PcmOutput::finish() {
-    bool ok = std::fflush(file_) == 0;
+    bool ok = writePending();
+    ok = std::fflush(file_) == 0 && ok;
     if (ok && wav_ && seekable_) {
         // A RIFF file cannot say more than 4 GiB; the data itself is complete either way.
         const auto limit = kUnknownDataBytes;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kivo::tools {
 
@@ -24,7 +25,12 @@ public:
     bool finish();
 
 private:
+    // Samples are handed to stdio in chunks: a frame's (4.5 KiB) would outgrow its usual 4 KiB
+    // buffer and cost a system call each.
+    static constexpr size_t kChunkBytes = size_t{64} << 10;
+
     bool writeWavHeader(uint32_t dataBytes);
+    bool writePending();
     void discard();
 
     FILE* file_ = nullptr;
@@ -36,6 +42,7 @@ private:
     int channels_ = 0;
     int sampleRate_ = 0;
     uint64_t dataBytes_ = 0;
+    std::vector<uint8_t> pending_;
 };
 
 }  // namespace kivo::tools
