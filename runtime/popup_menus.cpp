@@ -64,9 +64,11 @@ void PopupMenus::addEntry(std::string_view handle, std::string_view menu, std::s
     connect(action, &QAction::triggered, this, [this, action, name] {
         if (action->menu()) return;
         showMark(action, action->property(kMark).toBool());
-        // The click runs as an event of its own, after the handler that popped the menu.
-        QMetaObject::invokeMethod(
-            this, [this, name] { emit itemClicked(name); }, Qt::QueuedConnection);
+        if (tracking_) {
+            picked_ = name;  // posted once the menu has closed, by popUp
+        } else {
+            postClick(name);  // a shortcut
+        }
     });
     items_.emplace(std::string(handle), action);
 }
@@ -85,8 +87,21 @@ QAction* PopupMenus::entry(std::string_view handle) const {
     return it == items_.end() ? nullptr : it->second;
 }
 
+// The click runs as an event of its own, after the handler that popped the menu. Posted from
+// inside the menu, the menu's own event loop could deliver it before that handler goes on (the
+// song menu's message then covered the picked item's and named no song): it is posted only
+// once the menu has closed.
 void PopupMenus::popUp(std::string_view menuHandle) {
+    tracking_ = true;
+    picked_.clear();
     popupMenu(menu(menuHandle));
+    tracking_ = false;
+    if (!picked_.isEmpty()) postClick(picked_);
+}
+
+void PopupMenus::postClick(const QString& handle) {
+    QMetaObject::invokeMethod(
+        this, [this, handle] { emit itemClicked(handle); }, Qt::QueuedConnection);
 }
 
 void PopupMenus::setChecked(std::string_view handle, bool checked) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,8 +42,11 @@ signals:
 
 private:
     QAction* entry(std::string_view handle) const;
+    void postClick(const QString& handle);
 
     QWidget* window_;
+    bool tracking_ = false;  // a menu is open in popUp
+    QString picked_;         // the item picked there
     std::map<std::string, QMenu*, std::less<>> menus_;
     std::map<std::string, QAction*, std::less<>> items_;
 };

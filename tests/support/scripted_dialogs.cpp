@@ -1,6 +1,7 @@
 #include "scripted_dialogs.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <algorithm>
 
@@ -86,9 +87,11 @@ QAction* ScriptedDialogs::trackMenu(QMenu* menu, QPoint at) {
     const Answer* a = take(Kind::Menu, {Kind::Menu, menu->title().toStdString(), {}, 0, at});
     if (!a || a->text.empty()) return nullptr;
     QAction* item = findItem(menu, QString::fromStdString(a->text));
-    // A real menu delivers the pick as a trigger; so does the script.
+    // A real menu delivers the pick as a trigger, and its own event loop may then still handle
+    // posted events before it returns; so does the script.
     if (item && item->isEnabled() && item->isVisible()) {
         item->trigger();
+        QCoreApplication::processEvents();
         return item;
     }
     return nullptr;
