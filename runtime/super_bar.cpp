@@ -24,12 +24,20 @@ SuperBar::SuperBar(Qt::Orientation orientation, QWidget* parent) : QAbstractSlid
 
 void SuperBar::setMinimumValue(int minimum) {
     setMinimum(minimum);
-    setPageStep(std::max(1, (maximum() - this->minimum()) / 5));
+    fitStepsToRange();
 }
 
 void SuperBar::setMaximumValue(int maximum) {
     setMaximum(maximum);
-    setPageStep(std::max(1, (this->maximum() - minimum()) / 5));
+    fitStepsToRange();
+}
+
+// A line is a hundredth of the range: on the volume's mixer range a line of one unit moved
+// nothing a user could hear or see, so the wheel and the arrow keys seemed dead there.
+void SuperBar::fitStepsToRange() {
+    const int range = maximum() - minimum();
+    setSingleStep(std::max(1, range / 100));
+    setPageStep(std::max(1, range / 5));
 }
 
 // The thumb runs within the contents rectangle (the whole bar unless margins are set).

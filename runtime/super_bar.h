@@ -5,7 +5,7 @@
 // of the wheel does the same for one line; a drag moves
 // the thumb; releasing the left button raises leftButtonReleased. positionChanged follows
 // every change of the position, also one the program writes, but not a write that leaves the
-// position unchanged. The page is a fifth of the range, at least 1.
+// position unchanged. The page is a fifth of the range and the line a hundredth, at least 1.
 #pragma once
 
 #include <QAbstractSlider>
@@ -39,6 +39,7 @@ protected:
 private:
     QRect thumbRect() const;
     int positionAt(QPoint point) const;
+    void fitStepsToRange();
     void step(bool forward);
 
     bool dragging_ = false;

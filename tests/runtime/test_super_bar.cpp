@@ -96,6 +96,11 @@ TEST_F(SuperBarTest, RangeAndVerticalMaximumAtTheTop) {
     volume.show();
     QTest::mouseClick(&volume, Qt::LeftButton, {}, QPoint(7, 3));
     EXPECT_EQ(volume.position(), 32767 + 13107);
+    // A turn of the wheel moves by a hundredth of the range, one percent of the volume.
+    QWheelEvent up(QPointF(7, 70), volume.mapToGlobal(QPointF(7, 70)), {}, QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&volume, &up);
+    EXPECT_EQ(volume.position(), 32767 + 13107 + 655);
     volume.setPosition(70000);
     EXPECT_EQ(volume.position(), 65535);
 }
