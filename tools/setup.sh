@@ -17,7 +17,7 @@ if [ "${1:-}" = "--test" ]; then
     clang libclang-rt-14-dev python3 libgtest-dev libgmock-dev
     pulseaudio pulseaudio-utils
     xvfb xcompmgr x11-utils xdotool imagemagick
-    tesseract-ocr tesseract-ocr-chi-sim openssl
+    tesseract-ocr tesseract-ocr-chi-sim python3-tesserocr openssl
     dbus-daemon libglib2.0-bin
     desktop-file-utils appstream dpkg-dev file
     g++-mingw-w64-x86-64-posix wine64
