@@ -47,8 +47,11 @@ private:
 
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
+    struct FreeWindow {
+        void operator()(uint8_t* bytes) const;
+    };
     // Left unset until read into: zeroing two megabytes would cost a short file's decode.
-    std::unique_ptr<uint8_t[]> buffer_;
+    std::unique_ptr<uint8_t[], FreeWindow> buffer_;
     size_t filled_ = 0;
     uint64_t left_ = UINT64_MAX;  // audio bytes still to read from a file
     uint64_t audioBytes_ = 0;
