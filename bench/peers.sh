@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Decoding speed of kivo-decode beside mpg123 and ffmpeg on the same files: whole process on one
 # core (taskset -c 0), 16-bit PCM thrown away, the CPU time (user + system) of the best of RUNS
-# runs; then instructions per second of audio under callgrind, which a busy machine does not
-# disturb.
-#   bench/peers.sh [BUILD_DIR] [SECONDS] [RUNS]
+# runs on files SECONDS long (default 180 s, a song's length: process start-up weighs as it
+# does for a user); then instructions per second of audio under callgrind, which a busy machine
+# does not disturb, on the same kinds of file COUNT_SECONDS long (default 30 s: callgrind runs
+# some fifty times slower).
+#   bench/peers.sh [BUILD_DIR] [SECONDS] [RUNS] [COUNT_SECONDS]
 # Installs the peers when missing (Debian packages, for benchmarking only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-seconds=${2:-30}
-runs=${3:-5}
+seconds=${2:-180}
+runs=${3:-7}
+count_seconds=${4:-30}
 if ! command -v mpg123 >/dev/null || ! command -v ffmpeg >/dev/null || ! command -v valgrind >/dev/null; then
   tools/setup.sh mpg123 ffmpeg valgrind
 fi
@@ -17,7 +20,9 @@ ours="$build/bin/kivo-decode"
 [ -x "$ours" ] || { echo "peers: $ours not built" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-tools/make_fixtures.sh "$work" "$seconds" >/dev/null
+mkdir "$work/timed" "$work/counted"
+tools/make_fixtures.sh "$work/timed" "$seconds" >/dev/null
+tools/make_fixtures.sh "$work/counted" "$count_seconds" >/dev/null
 files=(l3_128_joint.mp3 l3_320_joint.mp3 l3_vbr_v2.mp3 l3_mpeg2_22k_mono_64.mp3
        l3_mpeg25_11k_32.mp3 l3_free_320.mp3 l2_192_stereo.mp2)
 
@@ -62,25 +67,30 @@ instructions() {  # DECODER FILE -> instructions executed by the whole process, 
   fi
 }
 
+audio_seconds() {  # FILE -> its length in seconds
+  "$ours" --info "$1" | sed -n 's/^duration: .*(\([0-9.]*\) s)$/\1/p'
+}
+
 printf '| file | audio s | kivo x RT | mpg123 x RT | ffmpeg x RT | vs mpg123 | vs ffmpeg | kivo M instr/s | mpg123 M instr/s | ffmpeg M instr/s |\n'
 printf '|---|---|---|---|---|---|---|---|---|---|\n'
 for f in "${files[@]}"; do
-  path="$work/$f"
-  audio=$("$ours" --info "$path" | sed -n 's/^duration: .*(\([0-9.]*\) s)$/\1/p')
+  path="$work/timed/$f"
+  audio=$(audio_seconds "$path")
+  counted=$(audio_seconds "$work/counted/$f")
   declare -A t=() ir=()
   for d in kivo mpg123 ffmpeg; do
     t[$d]=$(best_time $d "$path")
-    ir[$d]=$(instructions $d "$path")
+    ir[$d]=$(instructions $d "$work/counted/$f")
   done
   for d in kivo mpg123 ffmpeg; do
     [ "${t[$d]}" = fail ] && ir[$d]=0
   done
   # A peer that cannot decode a file (ffmpeg and free format) shows "-".
-  awk -v f="$f" -v a="$audio" -v tk="${t[kivo]}" -v tm="${t[mpg123]}" -v tf="${t[ffmpeg]}" \
+  awk -v f="$f" -v a="$audio" -v ac="$counted" -v tk="${t[kivo]}" -v tm="${t[mpg123]}" -v tf="${t[ffmpeg]}" \
       -v ik="${ir[kivo]}" -v im="${ir[mpg123]}" -v if_="${ir[ffmpeg]}" '
     function rt(t) { return t == "fail" ? "-" : sprintf("%.0f", a / t) }
     function ratio(t) { return (t == "fail" || tk == "fail") ? "-" : sprintf("%.2f", t / tk) }
-    function mi(n) { return n == 0 ? "-" : sprintf("%.2f", n / a / 1e6) }
+    function mi(n) { return n == 0 ? "-" : sprintf("%.2f", n / ac / 1e6) }
     BEGIN {
       printf "| %s | %.1f | %s | %s | %s | %s | %s | %s | %s | %s |\n", f, a, rt(tk), rt(tm),
         rt(tf), ratio(tm), ratio(tf), mi(ik), mi(im), mi(if_)
