@@ -4,7 +4,7 @@
 # runs on files SECONDS long (default 180 s, a song's length: process start-up weighs as it
 # does for a user); then instructions per second of audio under callgrind, which a busy machine
 # does not disturb, on the same kinds of file COUNT_SECONDS long (default 30 s: callgrind runs
-# some fifty times slower).
+# many times slower).
 #   bench/peers.sh [BUILD_DIR] [SECONDS] [RUNS] [COUNT_SECONDS]
 # Installs the peers when missing (Debian packages, for benchmarking only).
 set -euo pipefail
