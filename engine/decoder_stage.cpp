@@ -138,6 +138,7 @@ StageResult DecoderStage::readStreamFacts() {
         totalFrames_ = xing_->frames;
     } else {
         totalFrames_ = fileSize_ == 0 ? -1 : static_cast<int32_t>(fileSize_ / frameLength_);
+        lengthReckoned_ = fileSize_ > 0;
     }
     return kStageOk;
 }
@@ -228,14 +229,26 @@ void DecoderStage::seekToStart(int32_t percent) {
     }
     int64_t position = 0;
     // A failed seek leaves decoding where it was.
-    if (source_) source_->seek(offset, SEEK_SET, &position);
+    if (source_ && source_->seek(offset, SEEK_SET, &position) == kStageOk) startOffset_ = offset;
 }
 
-StageResult DecoderStage::markPosition() {
+StageResult DecoderStage::markPosition(bool reckonedAgain) {
     const StageResult posted = pcmRing_->postMarker(
-        std::make_unique<PositionMessage>(SongPosition{framesDone_, totalFrames_}));
+        std::make_unique<PositionMessage>(SongPosition{framesDone_, totalFrames_, reckonedAgain}));
     kickConsumer();
     return posted;
+}
+
+StageResult DecoderStage::reckonLength(bool atEnd) {
+    if (framesDecoded_ == 0) return kStageOk;
+    const double meanLength = static_cast<double>(bytesDecoded_) / framesDecoded_;
+    // A start seek went by bytes: its frame number follows from the same mean.
+    if (startOffset_ > 0) {
+        framesDone_ = static_cast<int32_t>(startOffset_ / meanLength) + framesDecoded_;
+    }
+    totalFrames_ = atEnd ? framesDone_
+                         : std::max(static_cast<int32_t>(fileSize_ / meanLength), framesDone_ + 1);
+    return markPosition(true);
 }
 
 StageResult DecoderStage::skipHeaderFrame() {
@@ -277,6 +290,10 @@ StageResult DecoderStage::flushTrim(bool wholeBlocks) {
 StageResult DecoderStage::endOfStream() {
     const StageResult flushed = flushTrim(false);
     if (flushed != kStageOk) return flushed;
+    if (lengthReckoned_) {
+        const StageResult reckoned = reckonLength(true);
+        if (reckoned != kStageOk) return reckoned;
+    }
     const StageResult posted =
         pcmRing_->postMarker(std::make_unique<StageMessage>(kEndOfStreamMarker));
     kickConsumer();
@@ -329,7 +346,8 @@ StageResult DecoderStage::frameLoop() {
             decoder_->start(header_, frameLength_, kFrequencyLimit);
             continue;
         }
-        releaseInput(std::min(decoded.consumed, in.available));
+        const uint32_t consumed = std::min(decoded.consumed, in.available);
+        releaseInput(consumed);
         if (source_) source_->kick();
         uint32_t produced = std::min(decoded.produced, blockBytes_);
         if (trim_) {
@@ -341,6 +359,12 @@ StageResult DecoderStage::frameLoop() {
         if (result != kStageOk) return result;
         kickConsumer();
         ++framesDone_;
+        bytesDecoded_ += consumed;
+        if (lengthReckoned_ && ++framesDecoded_ == nextReckoning_) {
+            nextReckoning_ *= 2;
+            result = reckonLength(false);
+            if (result != kStageOk) return result;
+        }
     }
 }
 

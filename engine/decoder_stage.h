@@ -73,7 +73,10 @@ private:
     void releaseInput(uint32_t n);
     bool tailFrameIncomplete(const InputSpan& span) const;
     // A Position marker for the PCM that follows.
-    StageResult markPosition();
+    StageResult markPosition(bool reckonedAgain = false);
+    // For a stream without a frame count: the length from the mean of the frames decoded so
+    // far, and at the end the frames counted.
+    StageResult reckonLength(bool atEnd);
     StageResult endOfStream();
 
     const std::unique_ptr<mpeg::StreamDecoder> decoder_;
@@ -89,6 +92,14 @@ private:
     uint32_t fileSize_ = 0;
     int32_t totalFrames_ = -1;
     int32_t framesDone_ = 0;
+    // The length of a stream without a frame count is first taken from its first frame and
+    // reckoned again as frames are decoded (a variable bitrate makes the first one a poor
+    // guide): after 2, 4, 8, ... frames and at the end.
+    bool lengthReckoned_ = false;
+    uint32_t startOffset_ = 0;  // of a start seek, in the audio
+    uint64_t bytesDecoded_ = 0;
+    int32_t framesDecoded_ = 0;
+    int32_t nextReckoning_ = 2;
     std::optional<XingInfo> xing_;
     // For a stream whose encoder said what it added; none otherwise.
     std::optional<GaplessTrim> trim_;

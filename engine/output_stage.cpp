@@ -358,7 +358,7 @@ bool OutputStage::releasePlayed() {
 void OutputStage::setPosition(const SongPosition& position) {
     nextFrame_ = position.frame;
     totalFrames_ = position.totalFrames;
-    postProgress(position.frame);
+    if (!position.reckonedAgain) postProgress(position.frame);
 }
 
 void OutputStage::postProgress(int32_t framesHeard) {
@@ -366,7 +366,9 @@ void OutputStage::postProgress(int32_t framesHeard) {
     // 100 is the player's, once the song has ended.
     const double percent = totalFrames_ > 0 ? framesHeard * 100.0 / totalFrames_ : 0.0;
     const int32_t whole = static_cast<int32_t>(std::clamp(percent, 0.0, 99.0));
-    if (whole == lastPercent_) return;
+    // A length learnt late may put the position back a little: the bar waits for the sound
+    // instead of going back.
+    if (whole <= lastPercent_) return;
     if (postToWindow(notifyWindow_, WM_PLAYPROGRESS, static_cast<uintptr_t>(whole))) {
         lastPercent_ = whole;
     }

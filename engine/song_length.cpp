@@ -1,6 +1,7 @@
 #include "song_length.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -12,8 +13,23 @@
 namespace kivo {
 
 namespace {
-// Enough for the stream search and a Xing header behind some junk.
+// Enough for the stream search and a Xing header behind some junk, and for a fair sample of
+// frame lengths.
 constexpr size_t kHeadBytes = 1 << 16;
+
+// The mean length of the frames whole in the head: with a variable bitrate (and no frame
+// count to go by) the first frame alone is a poor guide.
+double meanFrameLength(FrameWalker& walker) {
+    if (walker.xing()) walker.skipHeaderFrame();
+    const size_t start = walker.position();
+    size_t end = start;
+    int frames = 0;
+    while (walker.skipFrame()) {
+        end = walker.position();
+        ++frames;
+    }
+    return frames > 0 ? static_cast<double>(end - start) / frames : walker.frameLength();
+}
 }  // namespace
 
 double songSeconds(const std::string& path) {
@@ -26,9 +42,10 @@ double songSeconds(const std::string& path) {
     if (!walker.findStream() || walker.frameLength() <= 0) return -1;
     const FrameHeader& h = walker.header();
     const auto& xing = walker.xing();
-    const double frames = xing && (xing->flags & kXingFrames)
-                              ? xing->frames
-                              : static_cast<double>(audio.size() / walker.frameLength());
+    const double frames =
+        xing && (xing->flags & kXingFrames)
+            ? xing->frames
+            : std::floor(static_cast<double>(audio.size()) / meanFrameLength(walker));
     // Layer III at low sampling frequencies has one granule per frame.
     const int samplesPerFrame = h.layerCode == mpeg::kLayerIII && h.id == 0 ? 576 : 1152;
     double samples = frames * samplesPerFrame;

@@ -1,6 +1,6 @@
 // How long a song lasts, as the engine reckons it for its percentages: the Xing/Info frame
-// count less what the encoder added, or the audio bytes over the first frame's length. Only the
-// start of the file is read.
+// count less what the encoder added, or the audio bytes over the mean length of the frames at
+// its start. Only the start of the file is read.
 #pragma once
 
 #include <string>

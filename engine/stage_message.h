@@ -62,6 +62,9 @@ private:
 struct SongPosition {
     int32_t frame = 0;
     int32_t totalFrames = -1;
+    // A better reckoning of a song already under way (its length learnt while decoding): taken
+    // for what follows, not said at once, since the blocks before it are still to be heard.
+    bool reckonedAgain = false;
 };
 
 class PositionMessage : public StageMessage {

@@ -8,6 +8,7 @@
 
 #include "player.h"
 #include "player_test_fixture.h"
+#include "song_length.h"
 
 namespace kivo {
 namespace {
@@ -245,6 +246,30 @@ TEST_F(PlayerTest, ProgressIsThePositionHeard) {
     ASSERT_TRUE(test::waitFor([&] { return windows.progress(window).size() > before; }));
     EXPECT_EQ(windows.progress(window)[before], 39u);
     RemovePlayer(player);
+}
+
+// A variable bitrate and no frame count in the file: the length is learnt from the frames, so
+// the progress follows the sound to its end instead of reaching 99 early (the first frame's
+// length alone made 67 frames of 77), and the length told before playing is right.
+TEST_F(PlayerTest, AVariableBitrateWithoutAFrameCountIsFollowedToItsEnd) {
+    setPipelineDecoderOps(nullptr);
+    speed = 2;
+    const std::string song = std::string(KIVO_TEST_DATA) + "/play/l2-vbr.mp2";
+    constexpr double kFrames = 77;
+    EXPECT_NEAR(songSeconds(song), kFrames * 1152 / 44100, 0.001);
+    HeardAtEachPost heard(windows, log);
+    setNotifyWindows(&heard);
+    const WindowHandle window = windows.createWindow();
+    Player* player = CreatePlayer(fileList({song}).c_str(), 1);
+    NewPlay(player, window, nullptr, 0);
+    ASSERT_TRUE(waitForEnds(window, 1));
+    RemovePlayer(player);
+    for (const auto& [percent, bytes] : heard.posts()) {
+        if (percent == 100) continue;
+        const double heardPercent = bytes / 4608.0 * 100 / kFrames;
+        EXPECT_LE(percent, heardPercent + 1) << "ahead of the sound";
+        EXPECT_GE(percent + 3.0, heardPercent) << "behind the sound";
+    }
 }
 
 TEST_F(PlayerTest, PauseAndResumeContinueFromTheSameSample) {
