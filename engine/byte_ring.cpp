@@ -102,6 +102,7 @@ StageResult ByteRing::commitRead(uint32_t n) {
         reading_ = false;
         filled_ -= n;
         readIndex_ = (readIndex_ + n) % size_;
+        bytesRead_ += n;
     }
     reservationEnded_.notify_all();
     return kStageOk;

@@ -59,6 +59,8 @@ protected:
     uint32_t readIndex_ = 0;
     uint32_t writeIndex_ = 0;
     uint32_t filled_ = 0;
+    // Bytes consumed since the ring was made: a read position that does not repeat each lap.
+    uint64_t bytesRead_ = 0;
     uint32_t size_;
     bool closed_ = false;
 

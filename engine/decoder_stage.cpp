@@ -1,6 +1,7 @@
 #include "decoder_stage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -246,8 +247,10 @@ StageResult DecoderStage::reckonLength(bool atEnd) {
     if (startOffset_ > 0) {
         framesDone_ = static_cast<int32_t>(startOffset_ / meanLength) + framesDecoded_;
     }
-    totalFrames_ = atEnd ? framesDone_
-                         : std::max(static_cast<int32_t>(fileSize_ / meanLength), framesDone_ + 1);
+    // Rounded up: a count short by one would show the position ahead of the sound.
+    totalFrames_ =
+        atEnd ? framesDone_
+              : std::max(static_cast<int32_t>(std::ceil(fileSize_ / meanLength)), framesDone_ + 1);
     return markPosition(true);
 }
 

@@ -29,10 +29,14 @@ public:
     StageMessagePtr takeFirstMarker();
 
 private:
+    // The bytes read once the reader reaches the marker. (A ring index alone cannot tell a
+    // marker at the reader from one a whole ring ahead, posted when the ring was full.)
     struct Marker {
-        uint32_t position;
+        uint64_t readAt;
         StageMessagePtr message;
     };
+    // With mutex_ held.
+    uint32_t distanceToFirstMarker() const;
     std::deque<Marker> markers_;
 };
 

@@ -240,6 +240,16 @@ TEST(MarkerRing, MarkerBehindTheWrapIsMeasuredAcrossIt) {
     EXPECT_EQ(ring.reserveRead(4608 + 1152, &span), kStageOk);
     ring.commitRead(0);
     // Markers still in the ring are freed with it.
+
+    // Posted into a full ring, a marker stands where the reader is, but a whole ring ahead:
+    // a producer that keeps the ring full posts the end of a long song there.
+    MarkerRing full(9216, 0);
+    writeCounting(full, 9216);
+    ASSERT_EQ(full.postMarker(std::make_unique<StageMessage>(kEndOfStreamMarker)), kStageOk);
+    EXPECT_EQ(full.bytesBeforeMarker(), 9216u);
+    ASSERT_EQ(full.reserveRead(9216, &span), kStageOk);
+    full.commitRead(9216);
+    EXPECT_EQ(full.reserveRead(1, &span), kMarkerDue);
 }
 
 TEST(MarkerRing, EmptyRingWithAMarkerRefusesEveryRead) {
