@@ -1,9 +1,11 @@
 #include "layered_window.h"
 
 #include <QBitmap>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "colour.h"
@@ -15,6 +17,8 @@ namespace {
 
 // From a repaint to taking the shape again: a moving control costs a few shapes a second.
 constexpr int kShapeDelayMs = 250;
+// Beyond this many separate repainted places, the shape is taken over their bounding box.
+constexpr int kMostShapePlaces = 8;
 
 }  // namespace
 
@@ -30,38 +34,61 @@ void LayeredWindow::makeLayered() {
     layered_ = true;
     update();
     for (QWidget* child : findChildren<QWidget*>()) child->update();
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        // Controls change their looks at will (animated pictures, shown and hidden panels).
-        // Every change asks this window to repaint; the shape is taken again a moment after
-        // such a request, and never while nothing changes.
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !followsShape_) {
+        // Controls change their looks at will (a turning picture, shown and hidden panels).
+        // Every change is repainted; a moment after a repaint the shape is taken again where
+        // the window repainted, and never while nothing changes.
         followsShape_ = true;
         shapeTimer_.setSingleShot(true);
-        connect(&shapeTimer_, &QTimer::timeout, this, &LayeredWindow::followShape,
-                Qt::UniqueConnection);
+        connect(&shapeTimer_, &QTimer::timeout, this, &LayeredWindow::followShape);
+        QCoreApplication::instance()->installEventFilter(this);
+        repainted_ = rect();
         followShape();
     }
 }
 
-QRegion LayeredWindow::contentShape() {
-    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+// Control by control: rendering the window itself is clipped by its current shape, and a shape
+// taken while little showed (a picture not yet there) could never grow again.
+QRegion LayeredWindow::shapeWithin(const QRect& area) {
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    // Control by control: rendering the window itself is clipped by its current shape, and a
-    // shape taken while little showed (a picture not yet there) could never grow again.
     QPainter painter(&image);
+    takingShape_ = true;  // rendering paints the controls: that is no change of looks
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->isWindow() || !child->isVisibleTo(this)) continue;
-        child->render(&painter, child->pos(), QRegion(), QWidget::DrawChildren);
+        const QRect part = child->geometry() & area;
+        if (part.isEmpty()) continue;
+        child->render(&painter, part.topLeft() - area.topLeft(),
+                      QRegion(part.translated(-child->pos())), QWidget::DrawChildren);
     }
+    takingShape_ = false;
     painter.end();
-    return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
+    QRegion shape(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
+    return shape.translated(area.topLeft());
 }
 
 void LayeredWindow::followShape() {
-    if (!isVisible() || isMinimized()) return;
-    QRegion shape = contentShape();
-    if (shape.isEmpty()) shape = QRegion(0, 0, 1, 1);  // an empty mask would show it all
-    if (shape == mask()) return;
-    setMask(shape);
+    if (!isVisible() || isMinimized()) return;  // shown again, it repaints all of itself
+    const QRegion changed = repainted_ & rect();
+    repainted_ = QRegion();
+    // A turning picture repaints a small square again and again and mostly keeps its outline:
+    // only the repainted places are rendered, and the display hears of a shape only if it
+    // changed there.
+    QRegion shape = shape_ & rect();
+    // Nothing was cut off by a shrink.
+    bool same = shape_.isEmpty() || rect().contains(shape_.boundingRect());
+    QList<QRect> places(changed.begin(), changed.end());
+    if (places.size() > kMostShapePlaces) places = {changed.boundingRect()};
+    for (const QRect& place : places) {
+        const QRegion now = shapeWithin(place);
+        if ((now ^ (shape & place)).isEmpty()) continue;
+        shape = (shape - place) | now;
+        same = false;
+    }
+    if (same && !mask().isEmpty()) return;  // no mask yet: the first shape is sent
+    shape_ = shape;
+    // An empty mask would show it all.
+    setMask(shape.isEmpty() ? QRegion(0, 0, 1, 1) : shape);
     // Sent now: nothing else may wake the window to send it.
     flushWindowSystem();
 }
@@ -70,12 +97,25 @@ const LayeredWindow* LayeredWindow::of(const QWidget* widget) {
     return widget ? qobject_cast<const LayeredWindow*>(widget->window()) : nullptr;
 }
 
-bool LayeredWindow::event(QEvent* e) {
-    // Every control that changed its looks asks for this, wherever it lies.
-    if (e->type() == QEvent::UpdateRequest && followsShape_ && !shapeTimer_.isActive()) {
-        shapeTimer_.start(kShapeDelayMs);
+bool LayeredWindow::eventFilter(QObject* watched, QEvent* e) {
+    // Every control that changed its looks is repainted where it changed, wherever it lies.
+    // A window that grows or shrinks (the playlist panel opened or closed) need not repaint
+    // anything: its shape is taken anew.
+    QRegion changed;
+    if (e->type() == QEvent::Paint && !takingShape_ && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->window() == this) {
+            const QRegion& region = static_cast<QPaintEvent*>(e)->region();
+            changed = region.translated(widget->mapTo(this, QPoint(0, 0)));
+        }
+    } else if (e->type() == QEvent::Resize && watched == this) {
+        changed = rect();
     }
-    return QWidget::event(e);
+    if (!changed.isEmpty()) {
+        repainted_ += changed;
+        if (!shapeTimer_.isActive()) shapeTimer_.start(kShapeDelayMs);
+    }
+    return false;
 }
 
 void LayeredWindow::paintEvent(QPaintEvent*) {

@@ -31,7 +31,7 @@ public:
     void minimise() { showMinimized(); }
 
     // Where the window shows something: every pixel that is not see-through.
-    QRegion contentShape();
+    QRegion contentShape() { return shapeWithin(rect()); }
 
     // The layered window that holds `widget`, or null.
     static const LayeredWindow* of(const QWidget* widget);
@@ -41,15 +41,19 @@ signals:
     void created();
 
 protected:
-    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
+    QRegion shapeWithin(const QRect& area);
     void followShape();
 
     QTimer shapeTimer_;  // takes the shape once a repaint has settled
+    QRegion shape_;      // what the window showed when the shape was last taken
+    QRegion repainted_;  // where it has repainted since
+    bool takingShape_ = false;
     QColor key_;
     bool layered_ = false;
     bool followsShape_ = false;  // on X11, where the see-through parts are cut out by a shape

@@ -12,6 +12,14 @@ void PicBox::setPicture(const QByteArray& bytes) {
     picture_.setBytes(bytes);
 }
 
+void PicBox::hideEvent(QHideEvent*) {
+    picture_.setPaused(true);
+}
+
+void PicBox::showEvent(QShowEvent*) {
+    picture_.setPaused(false);
+}
+
 void PicBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     drawPicture(painter, this, picture_, QPoint(0, 0));

@@ -1,4 +1,5 @@
-// A picture: still or animated GIF, or a bitmap.
+// A picture: still or animated GIF, or a bitmap. An animation stands still while the box
+// cannot be seen.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +19,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    // Also when its window is minimised and restored.
+    void hideEvent(QHideEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     Picture picture_;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -26,8 +27,11 @@ public:
     explicit Picture(QObject* parent = nullptr);
     ~Picture() override;
 
-    // Empty bytes clear the picture. Animated GIFs start playing at once.
+    // Empty bytes clear the picture. Animated GIFs start playing at once (again, when the
+    // same animation is set anew); the same still picture again changes nothing.
     void setBytes(const QByteArray& bytes);
+    // An animation that nobody can see stands still and goes on from there when resumed.
+    void setPaused(bool paused);
     const QByteArray& bytes() const { return bytes_; }
     bool isNull() const { return frame_.isNull(); }
     bool isAnimated() const;
@@ -45,7 +49,9 @@ private:
     std::unique_ptr<QBuffer> buffer_;
     std::unique_ptr<QMovie> movie_;
     QImage frame_;
-    mutable QImage keyedFrame_;
+    int frameNumber_ = 0;
+    // The frames keyed so far, by frame number (one for a still picture).
+    mutable QList<QImage> keyedFrames_;
     mutable QRgb keyedWith_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -135,6 +136,22 @@ TEST_F(ControlsTest, PicBoxAnimatesGifs) {
     EXPECT_TRUE(moving.isAnimated());
     still.setPicture({});
     EXPECT_TRUE(still.picture().isEmpty());
+    // It turns while it shows, stands still while hidden (a minimised window), and turns again.
+    moving.resize(64, 64);
+    const auto turns = [&moving](int withinMs) {
+        const QImage from = moving.grab().toImage();
+        QElapsedTimer clock;
+        for (clock.start(); clock.elapsed() < withinMs; pumpingWait(20)) {
+            if (moving.grab().toImage() != from) return true;
+        }
+        return false;
+    };
+    moving.show();
+    EXPECT_TRUE(turns(2000));
+    moving.hide();
+    EXPECT_FALSE(turns(300));
+    moving.show();
+    EXPECT_TRUE(turns(2000));
 }
 
 TEST_F(ControlsTest, KeyColouredPixelsShowThroughOnceTheWindowIsLayered) {
