@@ -140,6 +140,20 @@ TEST_F(KivoDecode, BrokenTagTextIsShownAsUtf8) {
         << r.out;
 }
 
+TEST_F(KivoDecode, LatinMarkedTagTextIsShownAsGbkWhenItIsGbk) {
+    // An ID3v1 tag as Chinese encoders write it: GBK title, Latin-1 artist, UTF-8 album.
+    std::string tail = std::string("TAG") + std::string(125, '\0');
+    tail.replace(3, 6, "\xC6\xDF\xC0\xEF\xCF\xE3");  // 七里香
+    tail.replace(33, 7, "Beyonc\xE9");
+    tail.replace(63, 6, "\xE4\xB8\x93\xE8\xBE\x91");  // 专辑
+    std::ifstream song(kivo::test::streamFixture("l3_128_joint.mp3"), std::ios::binary);
+    const std::string path = scratch("gbk.mp3");
+    std::ofstream(path, std::ios::binary) << song.rdbuf() << tail;
+    const Outcome r = run("--info " + path);
+    EXPECT_NE(r.out.find("title: 七里香\nartist: Beyoncé\nalbum: 专辑\n"), std::string::npos)
+        << r.out;
+}
+
 TEST_F(KivoDecode, FailuresAreOneLineAndNonZero) {
     std::vector<uint8_t> layer1;
     for (int i = 0; i < 40; ++i) kivo::test::appendFrame(layer1, {0xFF, 12, 0, 0, 0}, 416);

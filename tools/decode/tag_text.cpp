@@ -1,5 +1,12 @@
 #include "tag_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,13 +41,6 @@ void appendUtf8(std::string& out, uint32_t c) {
         out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
                 char(0x80 | (c & 0x3F))};
     }
-}
-
-std::string latin1(const uint8_t* p, size_t n) {
-    std::string out;
-    for (size_t i = 0; i < n && p[i] != 0; ++i) appendUtf8(out, p[i]);
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
 }
 
 std::string utf16(const uint8_t* p, size_t n, bool bigEndian) {
@@ -93,6 +93,52 @@ std::string utf8(const uint8_t* p, size_t n) {
         i += whole ? k : 1;
     }
     return out;
+}
+
+// GBK bytes as UTF-8; false when they are not GBK through and through.
+bool fromGbk(const std::string& bytes, std::string* text) {
+#ifdef _WIN32
+    constexpr UINT kGbk = 936;
+    const int wide = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(),
+                                         int(bytes.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    std::wstring units(wide, L'\0');
+    MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), units.data(),
+                        wide);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, nullptr, 0, nullptr, nullptr);
+    text->assign(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, text->data(), n, nullptr, nullptr);
+    return true;
+#else
+    iconv_t converter = iconv_open("UTF-8", "GBK");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string in = bytes;
+    std::string out(bytes.size() * 2 + 4, '\0');
+    char* from = in.data();
+    size_t fromLeft = in.size();
+    char* to = out.data();
+    size_t toLeft = out.size();
+    const bool whole =
+        iconv(converter, &from, &fromLeft, &to, &toLeft) != size_t(-1) && fromLeft == 0;
+    iconv_close(converter);
+    if (!whole) return false;
+    out.resize(out.size() - toLeft);
+    *text = std::move(out);
+    return true;
+#endif
+}
+
+// Text a tag marks Latin-1 is, in many Chinese songs, GBK (or UTF-8): it is shown as what it
+// reads as cleanly, UTF-8 and then GBK, and as Latin-1 otherwise, as the player shows it.
+std::string latin1(const uint8_t* p, size_t n) {
+    std::string bytes(reinterpret_cast<const char*>(p), std::find(p, p + n, 0) - p);
+    while (!bytes.empty() && bytes.back() == ' ') bytes.pop_back();
+    if (utf8(p, bytes.size()) == bytes) return bytes;
+    std::string text;
+    if (fromGbk(bytes, &text)) return text;
+    text.clear();
+    for (const char c : bytes) appendUtf8(text, uint8_t(c));
+    return text;
 }
 
 std::string frameText(const uint8_t* p, size_t n) {
