@@ -98,7 +98,7 @@ const HybridTables& tables() {
 }
 
 template <typename T>
-inline T dot4(const T* r, const T* v) {
+[[gnu::always_inline]] inline T dot4(const T* r, const T* v) {
     return r[0] * v[0] + r[1] * v[1] + r[2] * v[2] + r[3] * v[3];
 }
 

@@ -113,36 +113,40 @@ struct F4 {
 // Eight floats in the compiler's own vector type, for functions built with
 // [[gnu::target("avx")]] and called only where processorHasWideVectors(): such code gets
 // 256-bit instructions without the operations needing the attribute themselves. The same
-// interface as F4, lane for lane the same results.
+// interface as F4, lane for lane the same results. Every operation is inlined: one left out of
+// line (an unoptimised build) would pass 256-bit values in the plain encoding's registers to
+// and from AVX code that expects them elsewhere.
 struct F8 {
     typedef float Floats __attribute__((vector_size(32)));
     typedef int32_t Ints __attribute__((vector_size(32)));
     Floats v;
     F8() = default;
-    F8(Floats x) : v(x) {}
-    explicit F8(float x) : v(Floats{} + x) {}
+    [[gnu::always_inline]] F8(Floats x) : v(x) {}
+    [[gnu::always_inline]] explicit F8(float x) : v(Floats{} + x) {}
     // Lanes 0..3 from lo, 4..7 from hi.
-    static F8 combine(F4 lo, F4 hi) {
+    [[gnu::always_inline]] static F8 combine(F4 lo, F4 hi) {
         return Floats(__builtin_shufflevector(lo.v, hi.v, 0, 1, 2, 3, 4, 5, 6, 7));
     }
-    static F8 load(const float* p) {
+    [[gnu::always_inline]] static F8 load(const float* p) {
         F8 r;
         std::memcpy(&r.v, p, sizeof r.v);
         return r;
     }
-    void store(float* p) const { std::memcpy(p, &v, sizeof v); }
-    friend F8 operator+(F8 a, F8 b) { return a.v + b.v; }
-    friend F8 operator-(F8 a, F8 b) { return a.v - b.v; }
-    friend F8 operator*(F8 a, F8 b) { return a.v * b.v; }
+    [[gnu::always_inline]] void store(float* p) const { std::memcpy(p, &v, sizeof v); }
+    [[gnu::always_inline]] friend F8 operator+(F8 a, F8 b) { return a.v + b.v; }
+    [[gnu::always_inline]] friend F8 operator-(F8 a, F8 b) { return a.v - b.v; }
+    [[gnu::always_inline]] friend F8 operator*(F8 a, F8 b) { return a.v * b.v; }
     // Lanes 0 to 7 in reverse order.
-    F8 reversed() const { return Floats(__builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0)); }
+    [[gnu::always_inline]] F8 reversed() const {
+        return Floats(__builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0));
+    }
     // Lanes 1, 3, 5 and 7 negated.
-    F8 negateOdd() const {
+    [[gnu::always_inline]] F8 negateOdd() const {
         const Ints sign{0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN};
         return Floats(Ints(v) ^ sign);
     }
     // The first n lanes (0..8) kept, the others zero.
-    F8 lowerLanes(int n) const {
+    [[gnu::always_inline]] F8 lowerLanes(int n) const {
         const Ints lane{0, 1, 2, 3, 4, 5, 6, 7};
         return Floats(Ints(v) & (lane < n));
     }
