@@ -241,6 +241,20 @@ inline std::vector<uint8_t> soundingFrames(const std::vector<uint8_t>& pcm) {
     return out;
 }
 
+// Waits until the recording under way holds `bytes` of sounding frames; false after `limit`.
+inline bool waitUntilHeard(size_t bytes, std::chrono::milliseconds limit) {
+    const auto file = PulseEnvironment::server_.dir() / "monitor.raw";
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<uint8_t> pcm{std::istreambuf_iterator<char>(in),
+                                       std::istreambuf_iterator<char>()};
+        if (soundingFrames(pcm).size() >= bytes) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // The longest run of silent frames between the first and the last sounding frame.
 inline size_t longestInnerSilence(const std::vector<uint8_t>& pcm) {
     size_t longest = 0, run = 0;
