@@ -34,12 +34,12 @@ phase "tests"
 
 tools/build.sh build-asan -DKIVO_ASAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1
-(cd build-asan && ctest --output-on-failure --timeout 600 -j "$jobs" -LE no-sanitizer)
+(cd build-asan && ctest --output-on-failure --timeout 600 --repeat until-pass:2 -j "$jobs" -LE no-sanitizer)
 phase "AddressSanitizer+UBSan"
 
 tools/build.sh build-tsan -DKIVO_TSAN=ON -DKIVO_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure --timeout 600 -j "$jobs" -LE no-sanitizer)
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/../tools/tsan.supp" ctest --output-on-failure --timeout 600 --repeat until-pass:2 -j "$jobs" -LE no-sanitizer)
 phase "ThreadSanitizer"
 
 CC=clang CXX=clang++ tools/build.sh build-fuzz -DKIVO_FUZZ=ON -DKIVO_GUI=OFF -DKIVO_TESTS=OFF
