@@ -258,16 +258,16 @@ class Program:
         self.path, self.music = bindir / self.name, bindir / "music"
         self.process = None
 
-    def start(self, env=None):
+    def start(self, env=None, args=(), patience=30):
         home = self.root / "home"
         (home / "tmp").mkdir(parents=True, exist_ok=True)
         self.env = dict(self.desktop.env, HOME=str(home), TMPDIR=str(home / "tmp"),
                         XDG_DATA_HOME=str(home / "data"), **(env or {}))
         self.log = open(self.root / "program.log", "a")
-        self.process = subprocess.Popen([str(self.path)], env=self.env, cwd=self.root,
+        self.process = subprocess.Popen([str(self.path), *args], env=self.env, cwd=self.root,
                                         stdin=subprocess.DEVNULL, stdout=self.log,
                                         stderr=subprocess.STDOUT, preexec_fn=end_with_parent)
-        return wait_until("the main window", lambda: self.window((476, 510)), 30)
+        return wait_until("the main window", lambda: self.window((476, 510)), patience)
 
     def window(self, size=None, kind="NORMAL"):
         """The visible window of this size (any size: the newest) as (x, y, w, h), or None."""
