@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "device/device_backends.h"
 #include "message_window.h"
 #include "player_entry.h"
@@ -52,15 +53,6 @@ constexpr const char* kPathSeparators = "/";
 // How far the arrow keys jump, in percent of the song.
 constexpr int kSeekStep = 5;
 
-struct Options {
-    int32_t repeat = 1;
-    int32_t startPercent = 0;
-    bool quiet = false;
-    // PulseAudio when a sound server answers, else ALSA; winmm's wave-out on Windows.
-    std::string device = "default";
-    std::vector<std::string> files;
-};
-
 void printUsage(FILE* to) {
     std::fprintf(to,
                  "usage: kivo-play [-q] [--repeat N] [--start PERCENT] "
@@ -91,56 +83,6 @@ void printHelp() {
         "The exit status is 0 when every file played, 1 when one could not, 2 for a wrong\n"
         "command line.\n",
         stdout);
-}
-
-bool parseInt(const char* text, int32_t* value) {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
-    *value = static_cast<int32_t>(v);
-    return true;
-}
-
-// What the command line asks for.
-enum class Command { Play, Help, Version, Wrong };
-
-Command parseArguments(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "-h" || arg == "--help") return Command::Help;
-        if (arg == "--version") return Command::Version;
-        const bool takesValue = arg == "--repeat" || arg == "--start" || arg == "--device";
-        if (takesValue && !hasValue) {
-            std::fprintf(stderr, "kivo-play: %s needs a value\n", arg.c_str());
-            return Command::Wrong;
-        }
-        if (arg == "-q" || arg == "--quiet") {
-            options->quiet = true;
-        } else if (arg == "--repeat") {
-            if (!parseInt(argv[++i], &options->repeat) || options->repeat < 0) {
-                std::fprintf(stderr, "kivo-play: --repeat takes a count of 0 or more\n");
-                return Command::Wrong;
-            }
-        } else if (arg == "--start") {
-            if (!parseInt(argv[++i], &options->startPercent) || options->startPercent < 0 ||
-                options->startPercent > 100) {
-                std::fprintf(stderr, "kivo-play: --start takes a percentage from 0 to 100\n");
-                return Command::Wrong;
-            }
-        } else if (arg == "--device") {
-            options->device = argv[++i];
-        } else if (arg == "--") {
-            for (++i; i < argc; ++i) options->files.push_back(argv[i]);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "kivo-play: unknown option %s\n", arg.c_str());
-            return Command::Wrong;
-        } else {
-            options->files.push_back(arg);
-        }
-    }
-    return options->files.empty() ? Command::Wrong : Command::Play;
 }
 
 std::string baseName(const std::string& path) {
@@ -347,17 +289,19 @@ int32_t seekTarget(int key, int percent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    switch (parseArguments(argc, argv, &options)) {
-        case Command::Wrong:
+    PlayOptions options;
+    std::string problem;
+    switch (parsePlayArguments(argc, argv, &options, &problem)) {
+        case PlayCommand::Wrong:
+            if (!problem.empty()) std::fprintf(stderr, "kivo-play: %s\n", problem.c_str());
             return usage();
-        case Command::Help:
+        case PlayCommand::Help:
             printHelp();
             return 0;
-        case Command::Version:
+        case PlayCommand::Version:
             std::printf("kivo-play %s\n", KIVO_VERSION);
             return 0;
-        case Command::Play:
+        case PlayCommand::Play:
             break;
     }
 
