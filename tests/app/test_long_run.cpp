@@ -1,11 +1,13 @@
 // Loop mode over 200 very short songs, played by the real engine into devices that keep
-// nothing: memory stays flat, the window goes on handling events, and no handler's wait nests
-// inside another's. The test command plays two laps; KIVO_LONG_RUN_SECONDS makes it the long
-// run (tools/long_run.sh: ten minutes under AddressSanitizer) and prints its figures.
+// nothing: memory stays flat, the window goes on handling events and answering clicks, and no
+// handler's wait nests inside another's. The test command plays two laps;
+// KIVO_LONG_RUN_SECONDS makes it the long run (tools/long_run.sh: ten minutes under
+// AddressSanitizer) and prints its figures.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
@@ -86,6 +88,31 @@ TEST_F(LongRunTest, LoopModeOverTwoHundredShortSongsStaysFlatAndAnswers) {
     });
     ticker.start(20);
 
+    // A click on the tips button every second, queued as a user's click is: each one is
+    // answered, and soon.
+    int clicks = 0, answers = 0;
+    qint64 clickedAt = 0, slowestAnswer = 0;
+    runtime::SuperBtn* const button = window().tipsButton;
+    QObject::connect(button, &runtime::SuperBtn::clicked, [&] {
+        ++answers;
+        slowestAnswer = std::max(slowestAnswer, clock.elapsed() - clickedAt);
+    });
+    auto click = [&] {
+        const QPointF centre = QRectF(button->rect()).center();
+        clickedAt = clock.elapsed();
+        ++clicks;
+        for (const auto& [type, buttons] : {std::pair(QEvent::MouseButtonPress, Qt::LeftButton),
+                                            std::pair(QEvent::MouseButtonRelease, Qt::NoButton)}) {
+            QCoreApplication::postEvent(
+                button, new QMouseEvent(type, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                                        buttons, Qt::NoModifier));
+        }
+    };
+    click();  // the first lap's marks take in the answer's path
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, click);
+    clicker.start(1000);
+
     window().songList->setCurrent(0);
     playSelected(*kivo_);
     auto runUntil = [&](const std::function<bool()>& done) {
@@ -105,6 +132,8 @@ TEST_F(LongRunTest, LoopModeOverTwoHundredShortSongsStaysFlatAndAnswers) {
     const long warmKb = residentKb(), warmHeapPeakKb = heapPeakKb;
     const int warmSongs = devices;
     runUntil([&] { return devices >= warmSongs + kSongs && clock.elapsed() >= runMs; });
+    clicker.stop();
+    runUntil([&] { return answers == clicks; });
     const int laps = devices / kSongs;
     const long grownKb = residentKb() - warmKb;
     const long heapGrownKb = heapPeakKb - warmHeapPeakKb;
@@ -121,13 +150,17 @@ TEST_F(LongRunTest, LoopModeOverTwoHundredShortSongsStaysFlatAndAnswers) {
 #endif
     EXPECT_LT(deeperBytes, 16 * 1024) << "waits nest deeper lap after lap";
     EXPECT_LT(longestSilence, 3000) << "the window stopped handling events";
+    EXPECT_EQ(answers, clicks) << "clicks went unanswered";
+    EXPECT_LT(slowestAnswer, 3000) << "a click waited long for its answer";
     if (runMs > 0) {
         std::printf(
             "long run: %.0f s, %d songs (%d laps); resident %ld KB at the start, %ld KB after "
             "%d songs, %+ld KB at the end; heap at most %ld KB, %+ld KB at the end; stack %+ld "
-            "bytes deeper; longest pause between events %lld ms\n",
+            "bytes deeper; longest pause between events %lld ms; %d of %d clicks answered, "
+            "the slowest in %lld ms\n",
             clock.elapsed() / 1000.0, int(devices), laps, startKb, warmKb, warmSongs, grownKb,
-            heapPeakKb, heapGrownKb, deeperBytes, static_cast<long long>(longestSilence));
+            heapPeakKb, heapGrownKb, deeperBytes, static_cast<long long>(longestSilence), answers,
+            clicks, static_cast<long long>(slowestAnswer));
     }
 }
 
