@@ -115,7 +115,10 @@ struct F4 {
 // 256-bit instructions without the operations needing the attribute themselves. The same
 // interface as F4, lane for lane the same results. Every operation is inlined: one left out of
 // line (an unoptimised build) would pass 256-bit values in the plain encoding's registers to
-// and from AVX code that expects them elsewhere.
+// and from AVX code that expects them elsewhere. Being inlined, no 256-bit value ever crosses
+// a call, so the compiler's warning about that calling convention does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
 struct F8 {
     typedef float Floats __attribute__((vector_size(32)));
     typedef int32_t Ints __attribute__((vector_size(32)));
@@ -151,6 +154,7 @@ struct F8 {
         return Floats(Ints(v) & (lane < n));
     }
 };
+#pragma GCC diagnostic pop
 #endif
 
 }  // namespace kivo::mpeg
