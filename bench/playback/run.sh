@@ -60,7 +60,7 @@ measure "$work/pulse.time" "$build/bin/kivo-play" --device pulse "$work/song.mp3
 measure "$work/alsa.time" "$build/bin/kivo-play" --device alsa "$work/song.mp3" &
 measure "$work/peer.time" mpg123 -q -o pulse "$work/song.mp3" &
 wait
-kivo=$(cat "$work/pulse.time")
+native=$(cat "$work/pulse.time")
 alsa=$(cat "$work/alsa.time")
 peer=$(cat "$work/peer.time")
 start=$("$build/bin/kivo-bench-start" "$work/song.mp3" 30)
@@ -125,9 +125,9 @@ server's own work is not counted for any player.
 
 | what | kivo-play (PulseAudio, the default) | kivo-play --device alsa | mpg123 -o pulse | goal |
 |---|---|---|---|---|
-| CPU while playing | $(cpu "$kivo") % | $(cpu "$alsa") % | $(cpu "$peer") % | no more than mpg123 |
-| peak resident memory | $(mib "$kivo") MiB | $(mib "$alsa") MiB | $(mib "$peer") MiB | under 8 MiB |
-| wall time for the song | $(awk '{print $4}' <<<"$kivo") s | $(awk '{print $4}' <<<"$alsa") s | $(awk '{print $4}' <<<"$peer") s | |
+| CPU while playing | $(cpu "$native") % | $(cpu "$alsa") % | $(cpu "$peer") % | no more than mpg123 |
+| peak resident memory | $(mib "$native") MiB | $(mib "$alsa") MiB | $(mib "$peer") MiB | under 8 MiB |
+| wall time for the song | $(awk '{print $4}' <<<"$native") s | $(awk '{print $4}' <<<"$alsa") s | $(awk '{print $4}' <<<"$peer") s | |
 $window_rows
 
 Start-up, NewPlay to the first buffer handed to the device (virtual device paced in real time,
