@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <utility>
 
 #include "colour.h"
 #include "flush_window_system.h"
@@ -97,19 +98,54 @@ const LayeredWindow* LayeredWindow::of(const QWidget* widget) {
     return widget ? qobject_cast<const LayeredWindow*>(widget->window()) : nullptr;
 }
 
+void LayeredWindow::repaintKeepingShape(QWidget* widget) {
+    auto* window = qobject_cast<LayeredWindow*>(widget->window());
+    if (window && window->followsShape_ && !window->keepingShape_.contains(widget)) {
+        window->keepingShape_.append(widget);
+    }
+    widget->update();
+}
+
+bool LayeredWindow::event(QEvent* e) {
+    if (e->type() != QEvent::UpdateRequest) return QWidget::event(e);
+    // The window repaints all that changed since its last repaint now.
+    paintingKeepingShape_ = std::exchange(keepingShape_, {});
+    const bool handled = QWidget::event(e);
+    paintingKeepingShape_.clear();
+    return handled;
+}
+
+// A repaint that lies wholly inside controls that keep their shape: what lies under them
+// repaints too, but only a control whose looks change wholly inside them could change the
+// shape there.
+bool LayeredWindow::keepsShape(const QRegion& repainted) const {
+    QRegion keeping;
+    for (const QPointer<QWidget>& widget : paintingKeepingShape_) {
+        if (widget) keeping += QRect(widget->mapTo(this, QPoint(0, 0)), widget->size());
+    }
+    return !keeping.isEmpty() && (repainted - keeping).isEmpty();
+}
+
 bool LayeredWindow::eventFilter(QObject* watched, QEvent* e) {
     // Every control that changed its looks is repainted where it changed, wherever it lies.
     // A window that grows or shrinks (the playlist panel opened or closed) need not repaint
     // anything: its shape is taken anew.
+    const QEvent::Type type = e->type();
+    const bool paint = type == QEvent::Paint && !takingShape_;
+    // A control shown, hidden or moved changes what lies under a turning picture.
+    const bool moved = type == QEvent::Show || type == QEvent::Hide || type == QEvent::Move ||
+                       type == QEvent::Resize || type == QEvent::ZOrderChange;
+    if (!(paint || moved) || !watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) return false;
     QRegion changed;
-    if (e->type() == QEvent::Paint && !takingShape_ && watched->isWidgetType()) {
-        auto* widget = static_cast<QWidget*>(watched);
-        if (widget->window() == this) {
-            const QRegion& region = static_cast<QPaintEvent*>(e)->region();
-            changed = region.translated(widget->mapTo(this, QPoint(0, 0)));
-        }
-    } else if (e->type() == QEvent::Resize && watched == this) {
-        changed = rect();
+    if (paint) {
+        const QRegion& region = static_cast<QPaintEvent*>(e)->region();
+        changed = region.translated(widget->mapTo(this, QPoint(0, 0)));
+        if (keepsShape(changed)) changed = QRegion();
+    } else {
+        keepingShape_.clear();
+        if (type == QEvent::Resize && widget == this) changed = rect();
     }
     if (!changed.isEmpty()) {
         repainted_ += changed;

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QPoint>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
@@ -35,12 +37,16 @@ public:
 
     // The layered window that holds `widget`, or null.
     static const LayeredWindow* of(const QWidget* widget);
+    // Repaints `widget`, whose looks changed only where it shows something (a turning
+    // picture's next frame): the window's shape is not taken again for that repaint.
+    static void repaintKeepingShape(QWidget* widget);
 
 signals:
     // Raised once, after the window is first shown by loadWindow.
     void created();
 
 protected:
+    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -49,10 +55,14 @@ protected:
 private:
     QRegion shapeWithin(const QRect& area);
     void followShape();
+    bool keepsShape(const QRegion& repainted) const;
 
     QTimer shapeTimer_;  // takes the shape once a repaint has settled
     QRegion shape_;      // what the window showed when the shape was last taken
     QRegion repainted_;  // where it has repainted since
+    // Controls whose next repaint keeps the shape, and those of the repaint going on.
+    QList<QPointer<QWidget>> keepingShape_;
+    QList<QPointer<QWidget>> paintingKeepingShape_;
     bool takingShape_ = false;
     QColor key_;
     bool layered_ = false;

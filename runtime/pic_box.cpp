@@ -2,10 +2,18 @@
 
 #include <QPainter>
 
+#include "layered_window.h"
+
 namespace kivo::runtime {
 
 PicBox::PicBox(QWidget* parent) : QWidget(parent) {
-    connect(&picture_, &Picture::changed, this, qOverload<>(&QWidget::update));
+    connect(&picture_, &Picture::changed, this, [this] {
+        if (picture_.keptOutline()) {
+            LayeredWindow::repaintKeepingShape(this);
+        } else {
+            update();
+        }
+    });
 }
 
 void PicBox::setPicture(const QByteArray& bytes) {

@@ -17,6 +17,9 @@ namespace {
 // Animations up to this many pixels over all their frames keep every frame decoded (the
 // turning disc: 49 152; a dancing figure: about 90 000).
 constexpr qint64 kMostCachedPixels = 1 << 20;
+// Still pictures remembered per picture, and the largest one remembered (a button's face).
+constexpr int kMostStills = 8;
+constexpr qint64 kMostStillPixels = 1 << 16;
 
 }  // namespace
 
@@ -32,6 +35,8 @@ Picture::~Picture() = default;
 
 void Picture::setBytes(const QByteArray& bytes) {
     if (!movie_ && bytes == bytes_) return;
+    const QImage before = keyedFrame();
+    if (!movie_) rememberStill();
     if (movie_) movie_->stop();
     movie_.reset();
     buffer_.reset();
@@ -39,27 +44,30 @@ void Picture::setBytes(const QByteArray& bytes) {
     frame_ = QImage();
     frameNumber_ = 0;
     keyedFrames_.clear();
-    if (!bytes_.isEmpty()) {
-        QBuffer probe;
-        probe.setData(bytes_);
-        QImageReader reader(&probe);
-        if (reader.supportsAnimation() && reader.imageCount() > 1) {
-            buffer_ = std::make_unique<QBuffer>(&bytes_);
-            buffer_->open(QIODevice::ReadOnly);
-            movie_ = std::make_unique<QMovie>(buffer_.get());
-            // A turning picture shows its frames again and again: small ones are decoded once.
-            const QSize size = reader.size().expandedTo(QSize(0, 0));
-            if (qint64(size.width()) * size.height() * reader.imageCount() <= kMostCachedPixels) {
-                movie_->setCacheMode(QMovie::CacheAll);
-            }
-            connect(movie_.get(), &QMovie::frameChanged, this, [this] { takeFrame(); });
-            movie_->start();
-            takeFrame();
-        } else {
-            frame_ = reader.read();
-        }
-    }
+    if (!bytes_.isEmpty() && !recallStill(bytes_)) read();
+    keptOutline_ = sameOutline(before);
     emit changed();
+}
+
+void Picture::read() {
+    QBuffer probe;
+    probe.setData(bytes_);
+    QImageReader reader(&probe);
+    if (reader.supportsAnimation() && reader.imageCount() > 1) {
+        buffer_ = std::make_unique<QBuffer>(&bytes_);
+        buffer_->open(QIODevice::ReadOnly);
+        movie_ = std::make_unique<QMovie>(buffer_.get());
+        // A turning picture shows its frames again and again: small ones are decoded once.
+        const QSize size = reader.size().expandedTo(QSize(0, 0));
+        if (qint64(size.width()) * size.height() * reader.imageCount() <= kMostCachedPixels) {
+            movie_->setCacheMode(QMovie::CacheAll);
+        }
+        connect(movie_.get(), &QMovie::frameChanged, this, [this] { takeFrame(); });
+        movie_->start();
+        takeFrame();
+    } else {
+        frame_ = reader.read();
+    }
 }
 
 void Picture::setPaused(bool paused) {
@@ -68,11 +76,31 @@ void Picture::setPaused(bool paused) {
     if (movie_ && movie_->state() == from) movie_->setPaused(paused);
 }
 
+void Picture::rememberStill() {
+    if (frame_.isNull() || qint64(frame_.width()) * frame_.height() > kMostStillPixels) return;
+    Still still{bytes_, frame_, {}, keyedWith_};
+    if (!keyedFrames_.isEmpty()) still.keyed = keyedFrames_.front();
+    stills_.prepend(std::move(still));
+    if (stills_.size() > kMostStills) stills_.removeLast();
+}
+
+bool Picture::recallStill(const QByteArray& bytes) {
+    const auto found = std::find_if(stills_.begin(), stills_.end(),
+                                    [&](const Still& still) { return still.bytes == bytes; });
+    if (found == stills_.end()) return false;
+    frame_ = found->frame;
+    keyedWith_ = found->keyedWith;
+    if (!found->keyed.isNull()) keyedFrames_ = {found->keyed};
+    stills_.erase(found);
+    return true;
+}
+
 bool Picture::isAnimated() const {
     return movie_ != nullptr;
 }
 
 void Picture::takeFrame() {
+    const QImage before = keyedFrame();
     frame_ = movie_->currentImage();
     // Frames kept decoded are the same on every round, and so is their keyed copy.
     if (movie_->cacheMode() == QMovie::CacheAll) {
@@ -80,13 +108,32 @@ void Picture::takeFrame() {
     } else {
         keyedFrames_.clear();
     }
+    keptOutline_ = sameOutline(before);
     emit changed();
+}
+
+QImage Picture::keyedFrame() const {
+    return drawnKeyed_ ? frame(true, keyedWith_) : QImage();
+}
+
+bool Picture::sameOutline(const QImage& before) const {
+    const QImage now = keyedFrame();
+    if (before.isNull() || now.size() != before.size()) return false;
+    for (int y = 0; y < now.height(); ++y) {
+        const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(y));
+        const auto* is = reinterpret_cast<const QRgb*>(now.constScanLine(y));
+        for (int x = 0; x < now.width(); ++x) {
+            if ((qAlpha(was[x]) < 128) != (qAlpha(is[x]) < 128)) return false;
+        }
+    }
+    return true;
 }
 
 QImage Picture::frame(bool keyed, QRgb key) const {
     if (!keyed || frame_.isNull()) return frame_;
     if (keyedWith_ != key) keyedFrames_.clear();
     keyedWith_ = key;
+    drawnKeyed_ = true;
     if (keyedFrames_.size() <= frameNumber_) keyedFrames_.resize(frameNumber_ + 1);
     QImage& keyedFrame = keyedFrames_[frameNumber_];
     if (keyedFrame.isNull()) {

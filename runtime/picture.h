@@ -38,12 +38,29 @@ public:
     QSize size() const { return frame_.size(); }
     // The current frame; pixels of `key` made see-through when `keyed`.
     QImage frame(bool keyed, QRgb key) const;
+    // Whether the last change left every see-through pixel where it was (a turning disc's next
+    // frame), once the picture has been drawn keyed.
+    bool keptOutline() const { return keptOutline_; }
 
 signals:
     void changed();
 
 private:
+    void read();
     void takeFrame();
+    QImage keyedFrame() const;
+    bool sameOutline(const QImage& before) const;
+    // Still pictures shown before are set again without decoding (a status shown frame by
+    // frame, a button's faces).
+    void rememberStill();
+    bool recallStill(const QByteArray& bytes);
+
+    struct Still {
+        QByteArray bytes;
+        QImage frame;
+        QImage keyed;
+        QRgb keyedWith = 0;
+    };
 
     QByteArray bytes_;
     std::unique_ptr<QBuffer> buffer_;
@@ -53,6 +70,9 @@ private:
     // The frames keyed so far, by frame number (one for a still picture).
     mutable QList<QImage> keyedFrames_;
     mutable QRgb keyedWith_ = 0;
+    mutable bool drawnKeyed_ = false;
+    bool keptOutline_ = false;
+    QList<Still> stills_;  // the latest first
 };
 
 // Draws the picture at `at` in `widget`, keyed by the widget's layered window if it has one.

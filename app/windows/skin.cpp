@@ -1,6 +1,7 @@
 #include "skin.h"
 
 #include <QFile>
+#include <QHash>
 #include <QString>
 
 #include "pic_box.h"
@@ -75,8 +76,14 @@ QByteArray resource(const QString& path) {
 
 }  // namespace
 
+// Read once: the status and the play button ask for their pictures again on every step of the
+// song's progress.
 QByteArray skinPicture(std::string_view name) {
-    return resource(":/pictures/" + runtime::toQString(name));
+    static QHash<QString, QByteArray> read;
+    const QString path = ":/pictures/" + runtime::toQString(name);
+    auto found = read.constFind(path);
+    if (found == read.constEnd()) found = read.insert(path, resource(path));
+    return *found;
 }
 
 QByteArray skinSound(std::string_view name) {

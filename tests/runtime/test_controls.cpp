@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <utility>
 
 #include "color_picker.h"
 #include "combo_box.h"
@@ -177,6 +178,30 @@ TEST_F(ControlsTest, KeyColouredPixelsShowThroughOnceTheWindowIsLayered) {
     EXPECT_EQ(layered.pixel(1, 0), qRgb(254, 254, 254));
     EXPECT_EQ(layered.pixel(2, 0), qRgb(0, 0, 0));
     EXPECT_EQ(qAlpha(layered.pixel(3, 0)), 255);
+}
+
+// Pictures shown before (a status shown frame by frame) come back as they were, keyed.
+TEST_F(ControlsTest, StillPicturesSetAgainShowTheirOwnPixels) {
+    QImage first(2, 1, QImage::Format_RGB32), second(2, 1, QImage::Format_RGB32);
+    first.setPixel(0, 0, qRgb(255, 255, 255));
+    first.setPixel(1, 0, qRgb(200, 0, 0));
+    second.setPixel(0, 0, qRgb(0, 0, 0));
+    second.setPixel(1, 0, qRgb(255, 255, 255));
+    LayeredWindow window(0xFFFFFF);
+    auto* box = new PicBox(&window);
+    box->resize(2, 1);
+    window.makeLayered();
+    const auto shows = [&](const QImage& image) {
+        box->setPicture(imageBytes(image, "BMP"));
+        QImage out(2, 1, QImage::Format_ARGB32);
+        out.fill(Qt::transparent);
+        box->render(&out, QPoint(), QRegion(), QWidget::DrawChildren);
+        return std::pair{out.pixel(0, 0), out.pixel(1, 0)};
+    };
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(shows(first), std::pair(0u, qRgb(200, 0, 0)));
+        EXPECT_EQ(shows(second), std::pair(qRgb(0, 0, 0), 0u));
+    }
 }
 
 TEST_F(ControlsTest, LayeredShapeIsWhatTheWindowShows) {
