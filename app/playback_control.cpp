@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "beat.h"
 #include "companion_message.h"
 #include "kivo.h"
 #include "notify_windows_qt.h"
 #include "now_playing.h"
-#include "play_modes.h"
 #include "play_failures.h"
+#include "play_modes.h"
 #include "playlist_editing.h"
 #include "pumping_wait.h"
 #include "skin.h"
@@ -51,7 +52,8 @@ void setPlayingDisc(MainWindow& window) {
     if (window.discPicture->picture() != turning) window.discPicture->setPicture(turning);
 }
 
-// Frames 0 to 5, each followed by a 100 ms wait that keeps the windows alive. Progress events
+// Frames 0 to 5, each followed by a 100 ms wait that keeps the windows alive, on the beat that
+// the turning disc steps on, so that both repaint together. Progress events
 // that arrive during a run do not start runs of their own inside it (a short song sends them
 // faster than a run lasts, and the nested waits would pile up without end); together they ask
 // for one more full run after the current one instead.
@@ -65,7 +67,7 @@ void runStatusAnimation(MainWindow& window) {
         const int stops = intProperty(picture, kAnimationStops);
         for (int frame = 0; frame < kStatusFrames; ++frame) {
             showStatusFrame(window, frame);
-            runtime::pumpingWait(kStatusFrameMs);
+            runtime::pumpingWaitOnBeat(kStatusFrameMs);
             if (intProperty(picture, kAnimationStops) != stops) break;
         }
     }

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "beat.h"
 #include "layered_window.h"
 
 namespace kivo::runtime {
@@ -38,6 +39,7 @@ void Picture::setBytes(const QByteArray& bytes) {
     const QImage before = keyedFrame();
     if (!movie_) rememberStill();
     if (movie_) movie_->stop();
+    QObject::disconnect(beat_);
     movie_.reset();
     buffer_.reset();
     bytes_ = bytes;
@@ -63,7 +65,14 @@ void Picture::read() {
             movie_->setCacheMode(QMovie::CacheAll);
         }
         connect(movie_.get(), &QMovie::frameChanged, this, [this] { takeFrame(); });
-        movie_->start();
+        if (reader.loopCount() < 0) {
+            // Turning for ever: it steps on the beat, with whatever else moves.
+            sinceStep_ = 0;
+            movie_->jumpToNextFrame();
+            beat_ = connect(&Beat::instance(), &Beat::tick, this, &Picture::step);
+        } else {
+            movie_->start();
+        }
         takeFrame();
     } else {
         frame_ = reader.read();
@@ -71,9 +80,28 @@ void Picture::read() {
 }
 
 void Picture::setPaused(bool paused) {
+    if (!movie_) return;
+    if (movie_->state() == QMovie::NotRunning) {  // on the beat, or run its course
+        if (paused) {
+            QObject::disconnect(beat_);
+        } else if (!beat_ && movie_->loopCount() < 0) {
+            beat_ = connect(&Beat::instance(), &Beat::tick, this, &Picture::step);
+        }
+        return;
+    }
     // An animation that has run its course stays at its last frame.
     const QMovie::MovieState from = paused ? QMovie::Running : QMovie::Paused;
-    if (movie_ && movie_->state() == from) movie_->setPaused(paused);
+    if (movie_->state() == from) movie_->setPaused(paused);
+}
+
+// A frame shorter than a beat lasts one beat (the disc's 70 ms frames turn at 10 a second);
+// longer ones last their own time on average.
+void Picture::step() {
+    sinceStep_ += Beat::kMs;
+    const int delay = movie_->nextFrameDelay();
+    if (sinceStep_ < delay) return;
+    sinceStep_ = delay < Beat::kMs ? 0 : sinceStep_ - delay;
+    movie_->jumpToNextFrame();
 }
 
 void Picture::rememberStill() {

@@ -47,6 +47,7 @@ signals:
 
 private:
     void read();
+    void step();
     void takeFrame();
     QImage keyedFrame() const;
     bool sameOutline(const QImage& before) const;
@@ -67,6 +68,8 @@ private:
     std::unique_ptr<QMovie> movie_;
     QImage frame_;
     int frameNumber_ = 0;
+    QMetaObject::Connection beat_;  // while an endless animation steps on the beat
+    int sinceStep_ = 0;             // ms on the beat since its frame came
     // The frames keyed so far, by frame number (one for a still picture).
     mutable QList<QImage> keyedFrames_;
     mutable QRgb keyedWith_ = 0;
